@@ -1,0 +1,88 @@
+// A fixed-capacity output buffer. Writers position themselves by the byte
+// offsets their formats define; anything that would land past the capacity is
+// dropped (and remembered), so no writer can run off its buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mel {
+
+class ByteSink {
+ public:
+  explicit ByteSink(std::size_t capacity) : bytes_(capacity, 0) {}
+
+  std::size_t pos() const { return pos_; }
+  std::size_t capacity() const { return bytes_.size(); }
+  bool overflowed() const { return overflowed_; }
+
+  // Moves the write position back (to discard) or forward within the capacity.
+  void set_pos(std::size_t pos) { pos_ = pos <= bytes_.size() ? pos : bytes_.size(); }
+
+  void put(uint8_t b) {
+    if (pos_ < bytes_.size()) {
+      bytes_[pos_++] = b;
+    } else {
+      overflowed_ = true;
+    }
+  }
+
+  // Stores value as n big-endian bytes.
+  void put_be(uint32_t value, int n) {
+    for (int i = n - 1; i >= 0; --i) put(static_cast<uint8_t>(value >> (8 * i)));
+  }
+
+  void put_bytes(const uint8_t* data, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) put(data[i]);
+  }
+
+  void put_text(const std::string& text) {
+    put_bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  }
+
+  // Overwrites n big-endian bytes at an earlier offset (length fields).
+  void patch_be(std::size_t at, uint32_t value, int n) {
+    for (int i = 0; i < n; ++i) {
+      std::size_t p = at + static_cast<std::size_t>(i);
+      if (p < bytes_.size()) bytes_[p] = static_cast<uint8_t>(value >> (8 * (n - 1 - i)));
+    }
+  }
+
+  uint8_t at(std::size_t i) const { return i < bytes_.size() ? bytes_[i] : 0; }
+  const uint8_t* data() const { return bytes_.data(); }
+
+  // The written bytes, [0, pos).
+  std::vector<uint8_t> take() {
+    bytes_.resize(pos_);
+    return std::move(bytes_);
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  std::size_t pos_ = 0;
+  bool overflowed_ = false;
+};
+
+// Writes a MIDI variable-length quantity of at most three bytes; larger values
+// are clamped to 0x1FFFFF, the largest three-byte quantity.
+inline void put_vlq3(ByteSink& out, uint32_t value) {
+  if (value > 0x1FFFFF) value = 0x1FFFFF;
+  if (value >= 0x4000) out.put(static_cast<uint8_t>(0x80 | (value >> 14)));
+  if (value >= 0x80) out.put(static_cast<uint8_t>(0x80 | ((value >> 7) & 0x7F)));
+  out.put(static_cast<uint8_t>(value & 0x7F));
+}
+
+// Writes a text length the way the song texts store it: one byte below 128,
+// else (length div 128) | 0x80 and length mod 128.
+inline void put_text_length(ByteSink& out, std::size_t length) {
+  if (length >= 128) {
+    out.put(static_cast<uint8_t>((length / 128) | 0x80));
+    out.put(static_cast<uint8_t>(length % 128));
+  } else {
+    out.put(static_cast<uint8_t>(length));
+  }
+}
+
+}  // namespace mel
