@@ -1,0 +1,216 @@
+#include "cli/audio_output.h"
+
+#include <chrono>
+#include <fstream>
+#include <system_error>
+#include <thread>
+
+#ifdef MEL_HAVE_FLUIDSYNTH
+#include <fluidsynth.h>
+#endif
+
+namespace mel::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// General MIDI SoundFonts installed by the distribution's packages, best first.
+constexpr const char* kSystemSoundFonts[] = {
+    "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+    "/usr/share/sounds/sf2/TimGM6mb.sf2",
+    "/usr/share/sounds/sf2/default-GM.sf2",
+};
+
+}  // namespace
+
+std::optional<fs::path> find_soundfont(const std::optional<fs::path>& requested) {
+  if (requested) return requested;
+  for (const char* candidate : kSystemSoundFonts) {
+    std::error_code ec;
+    if (fs::is_regular_file(candidate, ec)) return fs::path(candidate);
+  }
+  return std::nullopt;
+}
+
+#ifndef MEL_HAVE_FLUIDSYNTH
+
+bool audio_available() { return false; }
+
+AudioOutcome render_midi_to_wav(const std::vector<uint8_t>&, const fs::path&, const fs::path&, std::string&) {
+  return AudioOutcome::NotAvailable;
+}
+
+AudioOutcome play_midi(const std::vector<uint8_t>&, const fs::path&, std::string&) {
+  return AudioOutcome::NotAvailable;
+}
+
+#else
+
+namespace {
+
+constexpr double kSampleRate = 44100.0;
+// The file renderer writes blocks of the synthesizer's period size.
+constexpr int kPeriodSize = 64;
+// A song never renders longer than this (a safety stop for endless input).
+constexpr double kMaxRenderSeconds = 60.0 * 60.0;
+// After the last event, this much more is rendered so released notes fade out.
+constexpr double kTailSeconds = 1.0;
+constexpr auto kPlayTail = std::chrono::milliseconds(1000);
+
+// Audio drivers tried for play, in order. JACK is left out: it may start a
+// server of its own.
+constexpr const char* kAudioDrivers[] = {"pulseaudio", "pipewire", "alsa", "oss", "sdl2", "portaudio"};
+
+// Collects FluidSynth's error messages instead of printing them, so the tool
+// says one clear line itself.
+std::string* g_log_sink = nullptr;
+
+void collect_log(int, const char* message, void*) {
+  if (g_log_sink && message) {
+    if (!g_log_sink->empty()) *g_log_sink += "; ";
+    *g_log_sink += message;
+  }
+}
+
+void silence_synth_log() {
+  fluid_set_log_function(FLUID_PANIC, collect_log, nullptr);
+  fluid_set_log_function(FLUID_ERR, collect_log, nullptr);
+  fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
+  fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
+  fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
+}
+
+// Owns the FluidSynth objects of one render or playback, deleted in reverse.
+struct Synth {
+  fluid_settings_t* settings = nullptr;
+  fluid_synth_t* synth = nullptr;
+  fluid_player_t* player = nullptr;
+  fluid_file_renderer_t* renderer = nullptr;
+  fluid_audio_driver_t* driver = nullptr;
+  std::string log;
+
+  Synth() {
+    g_log_sink = &log;
+    silence_synth_log();
+    settings = new_fluid_settings();
+  }
+  ~Synth() {
+    if (driver) delete_fluid_audio_driver(driver);
+    if (renderer) delete_fluid_file_renderer(renderer);
+    if (player) delete_fluid_player(player);
+    if (synth) delete_fluid_synth(synth);
+    if (settings) delete_fluid_settings(settings);
+    g_log_sink = nullptr;
+  }
+  Synth(const Synth&) = delete;
+  Synth& operator=(const Synth&) = delete;
+
+  AudioOutcome start(const std::vector<uint8_t>& midi, const fs::path& soundfont, std::string& detail) {
+    synth = new_fluid_synth(settings);
+    if (!synth) return fail(AudioOutcome::SynthFailed, detail);
+    if (fluid_synth_sfload(synth, soundfont.string().c_str(), 1) == FLUID_FAILED) {
+      return fail(AudioOutcome::SoundFontUnreadable, detail);
+    }
+    player = new_fluid_player(synth);
+    if (!player || fluid_player_add_mem(player, midi.data(), midi.size()) != FLUID_OK) {
+      return fail(AudioOutcome::SynthFailed, detail);
+    }
+    return AudioOutcome::Done;
+  }
+
+  AudioOutcome fail(AudioOutcome outcome, std::string& detail) const {
+    detail = log;
+    return outcome;
+  }
+};
+
+fs::path temporary_name_beside(const fs::path& target) {
+  fs::path temp = target;
+  temp += ".part";
+  return temp;
+}
+
+}  // namespace
+
+bool audio_available() { return true; }
+
+AudioOutcome render_midi_to_wav(const std::vector<uint8_t>& midi, const fs::path& wav, const fs::path& soundfont,
+                                std::string& detail) {
+  fs::path temp = temporary_name_beside(wav);
+  {
+    // The renderer only says that it failed; creating the file first tells an
+    // unwritable place apart from a synthesizer failure.
+    std::ofstream probe(temp, std::ios::binary | std::ios::trunc);
+    if (!probe) {
+      detail = "cannot create the file";
+      return AudioOutcome::OutputUnwritable;
+    }
+  }
+  AudioOutcome outcome = AudioOutcome::Done;
+  {
+    Synth s;
+    fluid_settings_setstr(s.settings, "audio.file.name", temp.string().c_str());
+    fluid_settings_setstr(s.settings, "audio.file.type", "wav");
+    fluid_settings_setnum(s.settings, "synth.sample-rate", kSampleRate);
+    fluid_settings_setint(s.settings, "audio.period-size", kPeriodSize);
+    // Follow the rendered samples, not the wall clock: renders as fast as it can.
+    fluid_settings_setstr(s.settings, "player.timing-source", "sample");
+    fluid_settings_setint(s.settings, "synth.lock-memory", 0);
+    outcome = s.start(midi, soundfont, detail);
+    if (outcome == AudioOutcome::Done) {
+      s.renderer = new_fluid_file_renderer(s.synth);
+      if (!s.renderer || fluid_player_play(s.player) != FLUID_OK) {
+        outcome = s.fail(AudioOutcome::SynthFailed, detail);
+      }
+    }
+    if (outcome == AudioOutcome::Done) {
+      const long long maxBlocks = static_cast<long long>(kMaxRenderSeconds * kSampleRate / kPeriodSize);
+      const long long tailBlocks = static_cast<long long>(kTailSeconds * kSampleRate / kPeriodSize);
+      long long blocks = 0;
+      while (fluid_player_get_status(s.player) == FLUID_PLAYER_PLAYING && blocks < maxBlocks) {
+        if (fluid_file_renderer_process_block(s.renderer) != FLUID_OK) {
+          outcome = s.fail(AudioOutcome::SynthFailed, detail);
+          break;
+        }
+        ++blocks;
+      }
+      for (long long i = 0; outcome == AudioOutcome::Done && i < tailBlocks; ++i) {
+        if (fluid_file_renderer_process_block(s.renderer) != FLUID_OK) break;
+      }
+    }
+  }  // the renderer closes the file here
+  std::error_code ec;
+  if (outcome != AudioOutcome::Done) {
+    fs::remove(temp, ec);
+    return outcome;
+  }
+  fs::rename(temp, wav, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    detail = "cannot move the rendered file into place";
+    return AudioOutcome::OutputUnwritable;
+  }
+  return AudioOutcome::Done;
+}
+
+AudioOutcome play_midi(const std::vector<uint8_t>& midi, const fs::path& soundfont, std::string& detail) {
+  Synth s;
+  fluid_settings_setnum(s.settings, "synth.sample-rate", kSampleRate);
+  AudioOutcome outcome = s.start(midi, soundfont, detail);
+  if (outcome != AudioOutcome::Done) return outcome;
+  for (const char* driver : kAudioDrivers) {
+    if (fluid_settings_setstr(s.settings, "audio.driver", driver) != FLUID_OK) continue;
+    s.driver = new_fluid_audio_driver(s.settings, s.synth);
+    if (s.driver) break;
+  }
+  if (!s.driver) return s.fail(AudioOutcome::NoDevice, detail);
+  if (fluid_player_play(s.player) != FLUID_OK) return s.fail(AudioOutcome::SynthFailed, detail);
+  fluid_player_join(s.player);
+  std::this_thread::sleep_for(kPlayTail);
+  return AudioOutcome::Done;
+}
+
+#endif
+
+}  // namespace mel::cli

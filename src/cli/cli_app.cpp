@@ -1,0 +1,324 @@
+#include "cli/cli_app.h"
+
+#include <fstream>
+#include <optional>
+#include <system_error>
+
+#include "cli/audio_output.h"
+#include "cli/cli_options.h"
+#include "cli/text_encoding.h"
+#include "common/file_io.h"
+#include "common/path_util.h"
+#include "score/engine.h"
+#include "score/format_codes.h"
+#include "score/midi_timing.h"
+#include "shell/report_model.h"
+
+namespace mel::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kProgram = "melvarino: ";
+
+// The command line has no clipboard: a file that happens to be named
+// "clip.txt" is read as the file it is.
+class FileAsClipboard : public ClipboardSource {
+ public:
+  explicit FileAsClipboard(fs::path path) : path_(std::move(path)) {}
+  std::optional<std::string> text() const override {
+    auto bytes = read_whole_file(path_);
+    if (!bytes) return std::nullopt;
+    return std::string(bytes->begin(), bytes->end());
+  }
+
+ private:
+  fs::path path_;
+};
+
+const char* output_format_name(int kind) {
+  switch (kind) {
+    case kOutputAls: return "ALS melody";
+    case kOutputChara: return "chara melody";
+    case kOutputPana: return "pana melody";
+    case kOutputMml: return "MML";
+    case kOutputMidi: return "Standard MIDI File";
+    case kOutputDotI: return "dot-i melody";
+    case kOutputWam: return "WAM melody";
+    case kOutputMfi: return "MFi melody";
+    case kOutputSmd: return "J-SKY SMD";
+    case kOutputDxm: return "DXM";
+    case kOutputMozio: return "MOZiO melody";
+    case kOutputCmx: return "CMX melody";
+    case kOutputMml2Mmf: return "MML2MMF text";
+    default: return "this format";
+  }
+}
+
+std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+// Reports a failure on one line and returns its exit status.
+int failure(std::ostream& err, int status, const std::string& message) {
+  err << kProgram << message << "\n";
+  return status;
+}
+
+// One input converted in memory, as the window's load or create flow would.
+struct Converted {
+  int status = kExitOk;
+  int inputType = 0;
+  std::vector<uint8_t> bytes;
+  SongInfo song;
+  Settings settings;
+};
+
+// Checks that a path is a readable melody file and gives its type; on failure
+// reports and sets status.
+int detect_melody_file(const fs::path& input, Engine& engine, std::ostream& err, int& type) {
+  std::error_code ec;
+  fs::file_status st = fs::status(input, ec);
+  if (!is_clipboard_path(input) || fs::exists(st)) {
+    if (!fs::exists(st)) return failure(err, kExitInputUnreadable, "cannot read " + quoted(input) + ": no such file");
+    if (fs::is_directory(st)) {
+      return failure(err, kExitInputUnreadable, quoted(input) + " is a folder, not a melody file");
+    }
+  }
+  type = engine.detect(input);
+  if (type == kInputPlaylist) {
+    return failure(err, kExitUnsupported, quoted(input) + " is a playlist: give its files instead");
+  }
+  if (type < 1) return failure(err, kExitUnsupported, quoted(input) + " is not a supported melody file");
+  return kExitOk;
+}
+
+Converted convert_input(const CliRequest& request, const fs::path& input, int outputKind, bool forPlayback,
+                        std::ostream& err) {
+  Converted c;
+  Engine engine;
+  FileAsClipboard clipboard(input);
+  engine.set_clipboard(&clipboard);
+  engine.settings = request.settings;
+  c.status = detect_melody_file(input, engine, err, c.inputType);
+  if (c.status != kExitOk) return c;
+  engine.settings = settings_for_input(request, c.inputType, forPlayback);
+  engine.ReloadRequest = kReloadReadFile;
+  ConversionResult result = engine.convert(input, c.inputType, outputKind);
+  for (const std::string& notice : engine.song.notices) err << kProgram << input.string() << ": " << notice << "\n";
+  switch (result.status) {
+    case DispatchStatus::Written:
+    case DispatchStatus::Copied:
+      break;
+    case DispatchStatus::InputUnreadable:
+      c.status = failure(err, kExitInputUnreadable, "cannot read " + quoted(input) + " (unreadable or empty)");
+      return c;
+    case DispatchStatus::ReaderMissing:
+      c.status = failure(err, kExitUnsupported,
+                         std::string("reading ") + input_type_name(c.inputType) + " is not supported yet (" +
+                             input.string() + ")");
+      return c;
+    case DispatchStatus::WriterMissing:
+      c.status = failure(err, kExitUnsupported,
+                         std::string("writing ") + output_format_name(outputKind) + " is not supported yet");
+      return c;
+    default:
+      c.status = failure(err, kExitUnsupported, quoted(input) + ": " + dispatch_status_text(result.status));
+      return c;
+  }
+  if (result.output.empty()) {
+    // Never hand on (or write) an empty file as if it were a song.
+    c.status = failure(err, kExitFailed, "converting " + quoted(input) + " produced no data");
+    return c;
+  }
+  c.bytes = std::move(result.output);
+  c.song = engine.song;
+  c.settings = engine.settings;
+  return c;
+}
+
+bool same_file(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  return fs::equivalent(a, b, ec) && !ec;
+}
+
+int write_output(const fs::path& input, const fs::path& output, const std::vector<uint8_t>& bytes,
+                 std::ostream& err) {
+  if (same_file(input, output)) {
+    return failure(err, kExitOutputUnwritable, "will not overwrite the input " + quoted(input));
+  }
+  std::string reason;
+  if (!write_file_atomic(output, bytes, &reason)) {
+    return failure(err, kExitOutputUnwritable,
+                   "cannot write " + quoted(output) + (reason.empty() ? "" : ": " + reason));
+  }
+  return kExitOk;
+}
+
+int run_detect(const CliRequest& request, std::ostream& out, std::ostream& err) {
+  int status = kExitOk;
+  for (const fs::path& input : request.inputs) {
+    std::error_code ec;
+    if (!is_clipboard_path(input) && !fs::exists(input, ec)) {
+      if (status == kExitOk) status = kExitInputUnreadable;
+      failure(err, kExitInputUnreadable, "cannot read " + quoted(input) + ": no such file");
+      continue;
+    }
+    FileAsClipboard clipboard(input);
+    Engine engine;
+    engine.settings = request.settings;
+    engine.set_clipboard(&clipboard);
+    InputType type = engine.detect(input);
+    out << input.string() << ": " << static_cast<int>(type) << " " << input_type_name(type) << "\n";
+  }
+  return status;
+}
+
+int run_info(const CliRequest& request, std::ostream& out, std::ostream& err) {
+  const fs::path& input = request.inputs.front();
+  Converted c = convert_input(request, input, kOutputMidi, true, err);
+  if (c.status != kExitOk) return c.status;
+  long long lengthMs = measure_midi_length(ByteView(c.bytes)).milliseconds;
+  std::string report = build_property_report(c.song, c.settings, lengthMs);
+  if (request.cp932) {
+    out << report;
+  } else {
+    out << to_terminal_text(report) << "\n";
+  }
+  return out ? kExitOk : kExitFailed;
+}
+
+fs::path output_for(const CliRequest& request, const fs::path& input) {
+  if (request.output) return *request.output;
+  fs::path name = input.filename();
+  name.replace_extension(request.target->extension);
+  return *request.outputDir / name;
+}
+
+int run_convert(const CliRequest& request, std::ostream& out, std::ostream& err) {
+  if (request.outputDir) {
+    std::error_code ec;
+    fs::create_directories(*request.outputDir, ec);
+    if (ec || !fs::is_directory(*request.outputDir)) {
+      return failure(err, kExitOutputUnwritable, "cannot use the output folder " + quoted(*request.outputDir) +
+                                                     (ec ? ": " + ec.message() : ": not a folder"));
+    }
+  }
+  const std::size_t total = request.inputs.size();
+  int firstFailure = kExitOk;
+  for (std::size_t i = 0; i < total; ++i) {
+    const fs::path& input = request.inputs[i];
+    TargetFormat target = request.target ? *request.target : *target_for_path(*request.output);
+    fs::path output = output_for(request, input);
+    if (total > 1 || request.outputDir) {
+      out << "[" << (i + 1) << "/" << total << "] " << input.string() << " -> " << output.string() << "\n";
+      out.flush();
+    }
+    CliRequest single = request;
+    if (target.mailText) single.settings.writers.mailBase64 = 1;
+    Converted c = convert_input(single, input, target.kind, false, err);
+    int status = c.status == kExitOk ? write_output(input, output, c.bytes, err) : c.status;
+    if (status != kExitOk && firstFailure == kExitOk) firstFailure = status;
+  }
+  return firstFailure;
+}
+
+int audio_outcome_status(AudioOutcome outcome, const std::string& what, const std::string& detail,
+                         std::ostream& err) {
+  std::string suffix = detail.empty() ? "" : " (" + detail + ")";
+  switch (outcome) {
+    case AudioOutcome::Done: return kExitOk;
+    case AudioOutcome::NotAvailable:
+      return failure(err, kExitAudioUnavailable, "audio output is not available in this build");
+    case AudioOutcome::SoundFontUnreadable:
+      return failure(err, kExitAudioUnavailable, "cannot load the SoundFont" + suffix);
+    case AudioOutcome::OutputUnwritable:
+      return failure(err, kExitOutputUnwritable, "cannot write " + what + suffix);
+    case AudioOutcome::NoDevice:
+      return failure(err, kExitAudioUnavailable, "no audio device could be opened" + suffix);
+    case AudioOutcome::SynthFailed:
+      return failure(err, kExitAudioUnavailable, "the synthesizer failed" + suffix);
+  }
+  return kExitFailed;
+}
+
+// Checks the things every audio command needs and converts the input for
+// playback. Returns the exit status; soundfont and c are filled on success.
+int prepare_audio(const CliRequest& request, fs::path& soundfont, Converted& c, std::ostream& err) {
+  if (!audio_available()) return failure(err, kExitAudioUnavailable, "audio output is not available in this build");
+  std::optional<fs::path> found = find_soundfont(request.soundfont);
+  if (!found) {
+    return failure(err, kExitAudioUnavailable,
+                   "no General MIDI SoundFont found (install timgm6mb-soundfont or give --soundfont PATH)");
+  }
+  std::error_code ec;
+  if (!fs::is_regular_file(*found, ec)) return failure(err, kExitInputUnreadable, "cannot read the SoundFont " + quoted(*found));
+  soundfont = *found;
+  c = convert_input(request, request.inputs.front(), kOutputMidi, true, err);
+  return c.status;
+}
+
+int run_render(const CliRequest& request, std::ostream&, std::ostream& err) {
+  fs::path soundfont;
+  Converted c;
+  int status = prepare_audio(request, soundfont, c, err);
+  if (status != kExitOk) return status;
+  const fs::path& wav = request.inputs[1];
+  if (same_file(request.inputs[0], wav)) {
+    return failure(err, kExitOutputUnwritable, "will not overwrite the input " + quoted(wav));
+  }
+  std::string detail;
+  AudioOutcome outcome = render_midi_to_wav(c.bytes, wav, soundfont, detail);
+  return audio_outcome_status(outcome, quoted(wav), detail, err);
+}
+
+// Where play writes its WAV file when no device works: the --wav path, else
+// beside the input, else in the current folder.
+std::vector<fs::path> fallback_wav_candidates(const CliRequest& request) {
+  if (request.wavOut) return {*request.wavOut};
+  fs::path name = request.inputs.front().filename();
+  name.replace_extension(".wav");
+  fs::path beside = request.inputs.front().parent_path() / name;
+  return {beside, fs::current_path() / name};
+}
+
+int run_play(const CliRequest& request, std::ostream&, std::ostream& err) {
+  fs::path soundfont;
+  Converted c;
+  int status = prepare_audio(request, soundfont, c, err);
+  if (status != kExitOk) return status;
+  std::string detail;
+  AudioOutcome outcome = play_midi(c.bytes, soundfont, detail);
+  if (outcome != AudioOutcome::NoDevice) return audio_outcome_status(outcome, "", detail, err);
+  for (const fs::path& wav : fallback_wav_candidates(request)) {
+    if (same_file(request.inputs.front(), wav)) continue;
+    detail.clear();
+    outcome = render_midi_to_wav(c.bytes, wav, soundfont, detail);
+    if (outcome == AudioOutcome::Done) {
+      err << kProgram << "no audio device could be opened; wrote " << wav.string() << " instead\n";
+      return kExitOk;
+    }
+    if (outcome != AudioOutcome::OutputUnwritable) break;
+  }
+  return audio_outcome_status(outcome, "the WAV file", detail, err);
+}
+
+}  // namespace
+
+int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  ParseResult parsed = parse_command_line(args);
+  if (!parsed.ok) return failure(err, kExitUsage, parsed.error);
+  const CliRequest& request = parsed.request;
+  switch (request.command) {
+    case Command::Help: out << help_text(); return kExitOk;
+    case Command::Version: out << version_text(); return kExitOk;
+    case Command::Detect: return run_detect(request, out, err);
+    case Command::Info: return run_info(request, out, err);
+    case Command::Convert: return run_convert(request, out, err);
+    case Command::Render: return run_render(request, out, err);
+    case Command::Play: return run_play(request, out, err);
+    case Command::None: break;
+  }
+  return failure(err, kExitUsage, "no command given (try melvarino --help)");
+}
+
+}  // namespace mel::cli

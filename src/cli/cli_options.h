@@ -1,0 +1,81 @@
+// The command line of the melvarino tool: commands, options and how they turn
+// into the engine's settings, the same way the window sets them.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "score/options.h"
+
+namespace mel::cli {
+
+// Exit statuses, one per kind of failure, so scripts can tell them apart.
+enum ExitStatus : int {
+  kExitOk = 0,
+  kExitFailed = 1,             // the conversion produced nothing, or another failure
+  kExitUsage = 2,              // unknown command or option, bad option value
+  kExitInputUnreadable = 3,    // missing, a folder, empty or unreadable input
+  kExitUnsupported = 4,        // not a supported file, or reading/writing not supported yet
+  kExitOutputUnwritable = 5,   // the output file or folder cannot be written
+  kExitAudioUnavailable = 6,   // no audio output in this build, no SoundFont, synthesizer failure
+};
+
+enum class Command { None, Help, Version, Detect, Info, Convert, Render, Play };
+
+// An output format chosen by --to or by the output file's extension.
+struct TargetFormat {
+  int kind = 0;
+  std::string extension;  // with its dot, as the written file gets it
+  bool mailText = false;  // MFi written as Base64 mail text
+};
+
+struct CliRequest {
+  Command command = Command::None;
+  std::vector<std::filesystem::path> inputs;
+  std::optional<std::filesystem::path> output;     // -o
+  std::optional<std::filesystem::path> outputDir;  // -d
+  std::optional<TargetFormat> target;              // --to
+  std::optional<std::filesystem::path> soundfont;  // --soundfont
+  std::optional<std::filesystem::path> wavOut;     // --wav (play's fallback file)
+  bool cp932 = false;                              // info --cp932
+  Settings settings;                               // options as given, before the per-file rules
+  std::optional<int> instrument;                   // --instrument
+};
+
+struct ParseResult {
+  bool ok = false;
+  std::string error;  // one line, for usage errors
+  CliRequest request;
+};
+
+ParseResult parse_command_line(const std::vector<std::string>& args);
+
+// Parses a track list such as "1,3-5" (tracks 1..32) or "all" into the track
+// selection: TrackSelection = the first selected track, TrackMask = one bit per
+// track. Returns false for an empty, malformed or out-of-range list.
+bool parse_track_list(const std::string& text, int& selection, uint32_t& mask);
+
+// Parses a whole decimal (or 0x hexadecimal) integer, sign allowed.
+bool parse_integer(const std::string& text, int& value);
+
+// The output format named by --to (an extension without its dot, or
+// "pmd-pana", "pmd-cmx", "mld-mail"), or nullopt.
+std::optional<TargetFormat> target_for_name(const std::string& name);
+
+// The output format a file name's extension selects; nullopt when it selects
+// none or is ambiguous (".pmd").
+std::optional<TargetFormat> target_for_path(const std::filesystem::path& path);
+
+// The settings one input is converted with: the options of the request, then
+// what the window does when it loads a file of this type (KeepFileInstruments
+// follows StandardInstrument only for formats that carry their own
+// instruments; an instrument choice turns both off) and ForPlayback.
+Settings settings_for_input(const CliRequest& request, int inputType, bool forPlayback);
+
+std::string help_text();
+std::string version_text();
+
+}  // namespace mel::cli
