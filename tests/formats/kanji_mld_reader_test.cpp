@@ -183,15 +183,6 @@ TEST(KanjiMldReader, OneByteCharactersDoNotShiftTheNotes) {
   EXPECT_EQ(score_events(r.score), (Events{{62, 240}, {64, 240}, {65, 240}}));
 }
 
-TEST(KanjiMldReader, StopsBeforeTheEndOfTheScoreBuffer) {
-  Bytes data;
-  for (int i = 0; i < 100000; ++i) put_code(data, code(i % 2 ? 5 : 7, 4));
-  Read r = read(data);
-  test::expect_sane_single_voice_score(r.score, r.song);
-  EXPECT_GT(r.score.length, 0x3FFFAu);
-  EXPECT_LT(r.song.noteCount[0], 100000);
-}
-
 TEST(KanjiMldReader, VeryLongTiesDoNotOverflow) {
   // 2.3 million tied whole notes: more ticks than an int holds, in one note.
   Bytes data;
