@@ -146,7 +146,7 @@ class MidiRewriter {
 
   // Source track of a channel event: the channel for a one-track (format 0)
   // file, else the chunk.
-  int source_track(int channel) const { return format_ == 0 ? channel : chunksWritten_ - 1; }
+  int source_track(int channel) const { return format_ == 0 ? channel : sourceChunk_; }
 
   // The score track index whose per-track settings an event follows. Source
   // tracks that produced no score track follow score track 1.
@@ -203,10 +203,12 @@ class MidiRewriter {
   }
 
   // The division scaled by the note length scale (speed without a tempo
-  // change). A time-code division is copied as it is.
+  // change). A time-code division has no ticks per quarter note to scale and
+  // is copied as it is.
   void write_division(std::size_t sourceDivisionAt) {
     int timebase = song_.timebase;
-    if (timebase <= 0 || timebase > kMaxDivision) {
+    bool timeCode = (src_.at(sourceDivisionAt) & kStatusBit) != 0;
+    if (timeCode || timebase <= 0 || timebase > kMaxDivision) {
       copy_source_bytes(sourceDivisionAt, 2);
       return;
     }
@@ -260,6 +262,10 @@ class MidiRewriter {
     running_ = 0;
     pendingDrumKey_ = -1;
     ++chunksWritten_;
+    // A chunk that follows one cut short for lack of an end-of-track event
+    // is, as the MIDI reader sees it, still the same source track.
+    if (!continuesChunk_) ++sourceChunk_;
+    continuesChunk_ = false;
     if (dxm_ && chunksWritten_ == 1) write_song_texts();
   }
 
@@ -341,6 +347,7 @@ class MidiRewriter {
     if (eventAt == declaredEnd_ && (chunk_at(eventAt, kTrackTagTail) || chunk_at(eventAt, kHeaderTagTail))) {
       // The chunk lacks its end-of-track event and the next chunk follows.
       close_track_chunk(true);
+      continuesChunk_ = chunk_at(eventAt, kTrackTagTail);
       return true;
     }
     std::size_t outAt = out_.pos();
@@ -506,6 +513,8 @@ class MidiRewriter {
   bool headerWritten_ = false;
   std::size_t headerAt_ = 0;
   int chunksWritten_ = 0;
+  int sourceChunk_ = -1;  // chunk number - 1 of the open chunk
+  bool continuesChunk_ = false;
   bool inTrack_ = false;
   uint8_t running_ = 0;
   std::size_t lengthFieldAt_ = 0;
