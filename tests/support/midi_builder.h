@@ -200,9 +200,11 @@ class MidiFileBuilder {
     trackCountOverride_ = n;
     return *this;
   }
-  // The header chunk's length field (normally 6); extra bytes are zero-filled.
-  MidiFileBuilder& header_length(uint32_t n) {
-    headerLength_ = n;
+  // The header chunk's length field (normally 6, whatever the bytes that
+  // follow), and how many zero bytes to add after the six field bytes.
+  MidiFileBuilder& header_length(uint32_t field, std::size_t padding = 0) {
+    headerLength_ = field;
+    headerPadding_ = padding;
     return *this;
   }
 
@@ -214,7 +216,7 @@ class MidiFileBuilder {
     append_be(fields, static_cast<uint32_t>(format_), 2);
     append_be(fields, static_cast<uint32_t>(trackCountOverride_ >= 0 ? trackCountOverride_ : tracks_), 2);
     append_be(fields, static_cast<uint32_t>(division_), 2);
-    fields.resize(headerLength_, 0);
+    fields.resize(fields.size() + headerPadding_, 0);
     append_bytes(out, fields);
     return out;
   }
@@ -233,6 +235,7 @@ class MidiFileBuilder {
   int tracks_ = 0;
   int trackCountOverride_ = -1;
   uint32_t headerLength_ = 6;
+  std::size_t headerPadding_ = 0;
   Bytes prefix_;
   Bytes body_;
 };
