@@ -54,9 +54,11 @@ constexpr double kSampleRate = 44100.0;
 constexpr int kPeriodSize = 64;
 // A song never renders longer than this (a safety stop for endless input).
 constexpr double kMaxRenderSeconds = 60.0 * 60.0;
-// After the last event, this much more is rendered so released notes fade out.
-constexpr double kTailSeconds = 1.0;
-constexpr auto kPlayTail = std::chrono::milliseconds(1000);
+// The player itself lets released notes ring for a moment after the last
+// event; this covers what is still in the device's buffers.
+constexpr auto kPlayTail = std::chrono::milliseconds(300);
+// The synthesizer's default gain (0.2) leaves a single melody line very quiet.
+constexpr double kGain = 0.5;
 
 // Audio drivers tried for play, in order. JACK is left out: it may start a
 // server of its own.
@@ -94,6 +96,7 @@ struct Synth {
     g_log_sink = &log;
     silence_synth_log();
     settings = new_fluid_settings();
+    if (settings) fluid_settings_setnum(settings, "synth.gain", kGain);
   }
   ~Synth() {
     if (driver) delete_fluid_audio_driver(driver);
@@ -107,6 +110,7 @@ struct Synth {
   Synth& operator=(const Synth&) = delete;
 
   AudioOutcome start(const std::vector<uint8_t>& midi, const fs::path& soundfont, std::string& detail) {
+    if (!settings) return fail(AudioOutcome::SynthFailed, detail);
     synth = new_fluid_synth(settings);
     if (!synth) return fail(AudioOutcome::SynthFailed, detail);
     if (fluid_synth_sfload(synth, soundfont.string().c_str(), 1) == FLUID_FAILED) {
@@ -166,7 +170,6 @@ AudioOutcome render_midi_to_wav(const std::vector<uint8_t>& midi, const fs::path
     }
     if (outcome == AudioOutcome::Done) {
       const long long maxBlocks = static_cast<long long>(kMaxRenderSeconds * kSampleRate / kPeriodSize);
-      const long long tailBlocks = static_cast<long long>(kTailSeconds * kSampleRate / kPeriodSize);
       long long blocks = 0;
       while (fluid_player_get_status(s.player) == FLUID_PLAYER_PLAYING && blocks < maxBlocks) {
         if (fluid_file_renderer_process_block(s.renderer) != FLUID_OK) {
@@ -174,9 +177,6 @@ AudioOutcome render_midi_to_wav(const std::vector<uint8_t>& midi, const fs::path
           break;
         }
         ++blocks;
-      }
-      for (long long i = 0; outcome == AudioOutcome::Done && i < tailBlocks; ++i) {
-        if (fluid_file_renderer_process_block(s.renderer) != FLUID_OK) break;
       }
     }
   }  // the renderer closes the file here
