@@ -1,0 +1,347 @@
+// The built melvarino tool, run as a user would: exit statuses, messages, the
+// files it writes and the ones it must leave alone.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_app.h"
+#include "cli/cli_options.h"
+#include "cli/text_encoding.h"
+
+#if defined(MEL_TOOL_PATH) && !defined(_WIN32)
+#include <sys/wait.h>
+#include <unistd.h>
+#define MEL_RUN_TOOL 1
+#endif
+
+namespace mel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> read_bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string read_text(const fs::path& path) {
+  auto bytes = read_bytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void write_bytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A format-0 Standard MIDI File: title "テスト" (CP932), tempo 120, piano, four
+// quarter notes C D E F at 480 ticks per quarter: two seconds.
+std::vector<uint8_t> small_midi_file() {
+  std::vector<uint8_t> track = {
+      0x00, 0xFF, 0x03, 0x06, 0x83, 0x65, 0x83, 0x58, 0x83, 0x67,  // track name "テスト"
+      0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,                    // tempo 500000 us per quarter
+      0x00, 0xC0, 0x00,                                            // program 0 on channel 1
+  };
+  for (uint8_t key : {60, 62, 64, 65}) {
+    const uint8_t note[] = {0x00, 0x90, key, 100, 0x83, 0x60, 0x80, key, 0};  // on, 480 ticks, off
+    track.insert(track.end(), std::begin(note), std::end(note));
+  }
+  const uint8_t end[] = {0x00, 0xFF, 0x2F, 0x00};
+  track.insert(track.end(), std::begin(end), std::end(end));
+  std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,  // format 0, 1 track, 480
+                               'M', 'T', 'r', 'k', 0, 0, 0, static_cast<uint8_t>(track.size())};
+  file.insert(file.end(), track.begin(), track.end());
+  return file;
+}
+
+std::vector<uint8_t> random_bytes(std::size_t n, uint32_t seed) {
+  std::vector<uint8_t> bytes(n);
+  for (auto& b : bytes) {
+    seed = seed * 1664525u + 1013904223u;
+    b = static_cast<uint8_t>(seed >> 24);
+  }
+  return bytes;
+}
+
+TEST(CliText, Cp932ReportsBecomeUtf8WithPlainLineEnds) {
+  EXPECT_EQ(to_terminal_text("曲名「さくら」\r\nﾃﾝﾎﾟ=120"),
+            "\xE6\x9B\xB2\xE5\x90\x8D\xE3\x80\x8C\xE3\x81\x95\xE3\x81\x8F\xE3\x82\x89\xE3\x80\x8D\n"
+            "\xEF\xBE\x83\xEF\xBE\x9D\xEF\xBE\x8E\xEF\xBE\x9F=120");
+  EXPECT_EQ(cp932_to_utf8("～･"), "\xEF\xBD\x9E\xEF\xBD\xA5");
+  // A lead byte without its trail byte is replaced, the rest still converts.
+  EXPECT_EQ(cp932_to_utf8(std::string("a\x82") ), "a?");
+  EXPECT_EQ(cp932_to_utf8(std::string("\xFF" "b")), "?b");
+}
+
+// In-process runs: what does not need a separate process.
+TEST(CliRun, HelpVersionAndUsageErrors) {
+  std::ostringstream out, err;
+  EXPECT_EQ(run_cli({"--help"}, out, err), kExitOk);
+  EXPECT_NE(out.str().find("Exit status:"), std::string::npos);
+  out.str("");
+  EXPECT_EQ(run_cli({"--version"}, out, err), kExitOk);
+  EXPECT_EQ(out.str().rfind("melvarino ", 0), 0u);
+  err.str("");
+  EXPECT_EQ(run_cli({"info", "--key", "30", "x.mid"}, out, err), kExitUsage);
+  EXPECT_EQ(err.str(), "melvarino: --key 30 is outside -24..24\n");
+}
+
+#ifdef MEL_RUN_TOOL
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class CliTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("melvarino-cli-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  fs::path path(const std::string& name) const { return dir_ / name; }
+
+  // Runs the tool in the test folder; arguments are single-quoted for the shell.
+  ToolRun run(const std::vector<std::string>& args) const {
+    std::string command = "cd '" + dir_.string() + "' && '" MEL_TOOL_PATH "'";
+    for (const std::string& arg : args) command += " '" + arg + "'";
+    command += " >'" + path(".out").string() + "' 2>'" + path(".err").string() + "'";
+    int raw = std::system(command.c_str());
+    ToolRun result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = read_text(path(".out"));
+    result.err = read_text(path(".err"));
+    return result;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(CliTool, DetectNamesEachFilesType) {
+  write_bytes(path("a.mid"), small_midi_file());
+  write_bytes(path("b.PMD"), {'c', 'm', 'i', 'd', 0});
+  write_bytes(path("c.xyz"), {1, 2, 3});
+  ToolRun r = run({"detect", "a.mid", "b.PMD", "c.xyz"});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.out,
+            "a.mid: 5 Standard MIDI File\n"
+            "b.PMD: 15 CMX melody\n"
+            "c.xyz: 0 not a supported file\n");
+  r = run({"detect", "a.mid", "missing.mid"});
+  EXPECT_EQ(r.status, kExitInputUnreadable);
+  EXPECT_EQ(r.out, "a.mid: 5 Standard MIDI File\n");
+  EXPECT_EQ(r.err, "melvarino: cannot read 'missing.mid': no such file\n");
+}
+
+TEST_F(CliTool, BadInputsGiveTheirOwnStatusAndOneLine) {
+  fs::create_directories(path("folder.mid"));
+  write_bytes(path("noise.bin"), random_bytes(300, 7));
+  write_bytes(path("empty.mid"), {});
+  write_bytes(path("list.m3u"), {'a', '.', 'm', 'i', 'd', '\n'});
+
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string message;
+  } cases[] = {
+      {{"convert", "missing.mid", "-o", "x.mid"}, kExitInputUnreadable, "cannot read 'missing.mid': no such file"},
+      {{"convert", "folder.mid", "-o", "x.mid"}, kExitInputUnreadable, "'folder.mid' is a folder, not a melody file"},
+      {{"convert", "empty.mid", "-o", "x.mid"}, kExitInputUnreadable, "cannot read 'empty.mid' (unreadable or empty)"},
+      {{"info", "noise.bin"}, kExitUnsupported, "'noise.bin' is not a supported melody file"},
+      {{"info", "list.m3u"}, kExitUnsupported, "'list.m3u' is a playlist: give its files instead"},
+      {{"convert", "--speed", "0", "noise.bin", "-o", "x.mid"}, kExitUsage, "--speed 0 is outside 1..255"},
+      {{"convert", "noise.bin", "-o", "x.pmd"}, kExitUsage,
+       "'.pmd' is both pana melody and CMX: add --to pmd-pana or --to pmd-cmx"},
+  };
+  for (const Case& c : cases) {
+    ToolRun r = run(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args[1];
+    EXPECT_EQ(r.err, "melvarino: " + c.message + "\n");
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_FALSE(fs::exists(path("x.mid")));
+  EXPECT_FALSE(fs::exists(path("x.pmd")));
+}
+
+TEST_F(CliTool, RandomBytesUnderAMidiNameNeitherCrashNorLeaveAnEmptyFile) {
+  for (uint32_t seed = 1; seed <= 3; ++seed) {
+    std::vector<uint8_t> noise = random_bytes(2000, seed);
+    if (seed == 3) noise.insert(noise.begin(), {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0, 96});
+    write_bytes(path("noise.mid"), noise);
+    for (const char* midiStandard : {"--set=MidiStandard=1", "--no-midi-standard"}) {
+      fs::remove(path("out.mid"));
+      ToolRun r = run({"convert", midiStandard, "noise.mid", "-o", "out.mid"});
+      EXPECT_TRUE(r.status == kExitOk || r.status == kExitFailed) << r.status << " " << r.err;
+      if (r.status == kExitOk) {
+        EXPECT_GT(fs::file_size(path("out.mid")), 0u);
+      } else {
+        EXPECT_FALSE(fs::exists(path("out.mid")));
+      }
+      EXPECT_EQ(run({"info", midiStandard, "noise.mid"}).status == kExitOk, r.status == kExitOk);
+    }
+  }
+}
+
+TEST_F(CliTool, FailuresLeaveAnExistingOutputAlone) {
+  write_bytes(path("a.mid"), small_midi_file());
+  const std::vector<uint8_t> precious = {'k', 'e', 'e', 'p'};
+  write_bytes(path("old.mid"), precious);
+  write_bytes(path("old.mld"), precious);
+
+  ToolRun missing = run({"convert", "gone.mid", "-o", "old.mid"});
+  EXPECT_EQ(missing.status, kExitInputUnreadable);
+  EXPECT_EQ(read_bytes(path("old.mid")), precious);
+
+  // A writer that does not exist yet says so and writes nothing. (The MFi
+  // writer is the first of them; once it exists this case moves to another.)
+  ToolRun writer = run({"convert", "a.mid", "-o", "old.mld"});
+  if (writer.status != kExitOk) {
+    EXPECT_EQ(writer.status, kExitUnsupported);
+    EXPECT_EQ(writer.err, "melvarino: writing MFi melody is not supported yet\n");
+    EXPECT_EQ(read_bytes(path("old.mld")), precious);
+  }
+
+  // The output cannot be created where a file stands in for its folder.
+  write_bytes(path("plainfile"), precious);
+  ToolRun blocked = run({"convert", "a.mid", "-o", "plainfile/out.mid"});
+  EXPECT_EQ(blocked.status, kExitOutputUnwritable);
+  EXPECT_EQ(blocked.err.rfind("melvarino: cannot write 'plainfile/out.mid'", 0), 0u) << blocked.err;
+  ToolRun folder = run({"convert", "a.mid", "-d", "plainfile", "--to", "mid"});
+  EXPECT_EQ(folder.status, kExitOutputUnwritable);
+  EXPECT_EQ(read_bytes(path("plainfile")), precious);
+
+  // An existing folder in place of the output file is not replaced.
+  fs::create_directories(path("taken.mid"));
+  EXPECT_EQ(run({"convert", "a.mid", "-o", "taken.mid"}).status, kExitOutputUnwritable);
+  EXPECT_TRUE(fs::is_directory(path("taken.mid")));
+
+  // Converting a file onto itself is refused instead of destroying the source.
+  EXPECT_EQ(run({"convert", "a.mid", "-o", "a.mid"}).status, kExitOutputUnwritable);
+  EXPECT_EQ(read_bytes(path("a.mid")), small_midi_file());
+
+  // Nothing is left behind under a temporary name.
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "a.mid" || name == "old.mid" || name == "old.mld" || name == "plainfile" ||
+                name == "taken.mid" || name[0] == '.')
+        << name;
+  }
+}
+
+TEST_F(CliTool, ConvertsAMidiFileBothWays) {
+  write_bytes(path("a.mid"), small_midi_file());
+  for (const char* mode : {"--set=MidiStandard=1", "--no-midi-standard"}) {
+    fs::remove(path("b.mid"));
+    ToolRun r = run({"convert", mode, "a.mid", "-o", "b.mid"});
+    ASSERT_EQ(r.status, kExitOk) << mode << ": " << r.err;
+    EXPECT_EQ(r.out, "");
+    std::vector<uint8_t> bytes = read_bytes(path("b.mid"));
+    ASSERT_GE(bytes.size(), 14u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "MThd");
+    // An independent parser reads the four notes back.
+    if (std::system("command -v midicsv >/dev/null 2>&1") == 0) {
+      std::string csv = path("b.csv").string();
+      ASSERT_EQ(std::system(("midicsv '" + path("b.mid").string() + "' '" + csv + "'").c_str()), 0);
+      std::string text = read_text(csv);
+      std::size_t notes = 0;
+      for (std::size_t p = text.find("Note_on_c"); p != std::string::npos; p = text.find("Note_on_c", p + 1)) {
+        ++notes;
+      }
+      EXPECT_GE(notes, 4u) << mode << "\n" << text;
+    }
+  }
+}
+
+TEST_F(CliTool, BatchConvertPrintsOneProgressLinePerFile) {
+  write_bytes(path("a.mid"), small_midi_file());
+  write_bytes(path("b.mid"), small_midi_file());
+  write_bytes(path("c.xyz"), {1, 2, 3});
+  ToolRun r = run({"convert", "a.mid", "c.xyz", "b.mid", "-d", "out/sub", "--to", "mid"});
+  EXPECT_EQ(r.status, kExitUnsupported);  // the first failure's status, after trying every file
+  EXPECT_EQ(r.out,
+            "[1/3] a.mid -> out/sub/a.mid\n"
+            "[2/3] c.xyz -> out/sub/c.mid\n"
+            "[3/3] b.mid -> out/sub/b.mid\n");
+  EXPECT_EQ(r.err, "melvarino: 'c.xyz' is not a supported melody file\n");
+  EXPECT_TRUE(fs::exists(path("out/sub/a.mid")));
+  EXPECT_TRUE(fs::exists(path("out/sub/b.mid")));
+  EXPECT_FALSE(fs::exists(path("out/sub/c.mid")));
+}
+
+TEST_F(CliTool, InfoPrintsTheReportAsUtf8OrRawBytes) {
+  write_bytes(path("a.mid"), small_midi_file());
+  ToolRun r = run({"info", "--key", "2", "a.mid"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  // UTF-8 "曲名「テスト」" opens the report; lines end in "\n" only.
+  EXPECT_EQ(r.out.rfind("\xE6\x9B\xB2\xE5\x90\x8D\xE3\x80\x8C\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\xE3\x80\x8D\n", 0), 0u)
+      << r.out;
+  EXPECT_EQ(r.out.find('\r'), std::string::npos);
+  EXPECT_NE(r.out.find("#2\n"), std::string::npos);
+
+  ToolRun raw = run({"info", "--cp932", "--key", "2", "a.mid"});
+  ASSERT_EQ(raw.status, kExitOk);
+  EXPECT_EQ(raw.out.rfind("曲名「テスト」\r\n", 0), 0u);
+  EXPECT_NE(raw.out.find("ｷｰｺﾝﾄﾛｰﾙ #2\r\n"), std::string::npos);
+  EXPECT_EQ(to_terminal_text(raw.out) + "\n", r.out);
+}
+
+TEST_F(CliTool, AudioCommands) {
+  write_bytes(path("a.mid"), small_midi_file());
+#ifndef MEL_HAVE_FLUIDSYNTH
+  ToolRun r = run({"render", "a.mid", "a.wav"});
+  EXPECT_EQ(r.status, kExitAudioUnavailable);
+  EXPECT_EQ(r.err, "melvarino: audio output is not available in this build\n");
+  EXPECT_EQ(run({"play", "a.mid"}).status, kExitAudioUnavailable);
+#else
+  if (!fs::exists("/usr/share/sounds/sf2/TimGM6mb.sf2") && !fs::exists("/usr/share/sounds/sf2/FluidR3_GM.sf2")) {
+    GTEST_SKIP() << "no General MIDI SoundFont installed";
+  }
+  ToolRun r = run({"render", "a.mid", "a.wav"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  std::vector<uint8_t> wav = read_bytes(path("a.wav"));
+  ASSERT_GT(wav.size(), 44u + 44100u * 4u);  // a RIFF header and at least the song's two seconds
+  EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+  EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 12), "WAVE");
+  int loudest = 0;
+  for (std::size_t i = 44; i + 1 < wav.size(); i += 2) {
+    int sample = static_cast<int16_t>(wav[i] | (wav[i + 1] << 8));
+    loudest = std::max(loudest, std::abs(sample));
+  }
+  EXPECT_GT(loudest, 1000);
+
+  EXPECT_EQ(run({"render", "a.mid", "plainfile/a.wav"}).status, kExitOutputUnwritable);
+  ToolRun noFont = run({"render", "--soundfont", "nowhere.sf2", "a.mid", "b.wav"});
+  EXPECT_EQ(noFont.status, kExitInputUnreadable);
+  EXPECT_FALSE(fs::exists(path("b.wav")));
+
+  // Without a sound card, play writes the WAV file it would have played.
+  fs::remove(path("a.wav"));
+  ToolRun play = run({"play", "--wav", "fallback.wav", "a.mid"});
+  EXPECT_EQ(play.status, kExitOk) << play.err;
+  if (play.err.find("wrote fallback.wav instead") != std::string::npos) {
+    EXPECT_GT(fs::file_size(path("fallback.wav")), 44u);
+  }
+#endif
+}
+
+#endif  // MEL_RUN_TOOL
+
+}  // namespace
+}  // namespace mel::cli
