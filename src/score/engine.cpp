@@ -2,6 +2,7 @@
 
 #include "common/file_io.h"
 #include "common/path_util.h"
+#include "formats/mail_text.h"
 #include "score/format_registry.h"
 #include "score/midi_rewrite.h"
 
@@ -57,7 +58,15 @@ DispatchStatus Engine::decode(int inputType) {
   if (!reader) return DispatchStatus::ReaderMissing;
   if (!score_) score_ = std::make_unique<Score>();
   ReloadRequest = kReloadEncodeOnly;
-  reader(held_input(), *score_, song, settings);
+  ByteView input = held_input();
+  // MFi melodies and X-PmailDX data also travel as Base64 mail text; such
+  // input is decoded before the reader sees it.
+  if (needs_mail_decoding(inputType, input)) {
+    std::vector<uint8_t> decoded = decode_mail_text(input, mail_text_mode_for(inputType));
+    reader(ByteView(decoded), *score_, song, settings);
+  } else {
+    reader(input, *score_, song, settings);
+  }
   ++decodes_;
   song.scoreTrackCount = song.trackCount;
   return DispatchStatus::Written;

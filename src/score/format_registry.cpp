@@ -2,6 +2,10 @@
 
 #include <string>
 
+#include "formats/kanji_mld_reader.h"
+#include "formats/mfi_reader.h"
+#include "formats/pmail_reader.h"
+#include "formats/smaf_reader.h"
 #include "score/format_codes.h"
 #include "score/midi_reader.h"
 #include "score/midi_writer.h"
@@ -13,6 +17,13 @@ ScoreReader reader_for(int inputType) {
     case kInputMidi:
     case kInputDxm:
       return read_midi_file;
+    case kInputMfi: return read_mfi_file;
+    case kInputCmx: return read_cmx_file;
+    case kInputSmaf:
+    case kInputSmafSmz:
+      return read_smaf_file;
+    case kInputPmail: return read_pmail_file;
+    case kInputKanjiMld: return read_kanji_mld_file;
     default:
       return nullptr;
   }
