@@ -12,7 +12,37 @@ namespace mel::cli {
 namespace {
 
 constexpr char kReplacement = '?';
+
+#ifdef _WIN32
 constexpr unsigned kCodePageCp932 = 932;
+
+bool is_lead_byte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// One character at a time, so that a byte that is not CP932 becomes the same
+// replacement as on other systems instead of Windows' own default character.
+std::string convert_with_windows(const std::string& text) {
+  std::string out;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t length = is_lead_byte(static_cast<unsigned char>(text[pos])) ? 2 : 1;
+    if (pos + length > text.size()) length = text.size() - pos;
+    wchar_t wide[2];
+    int wideLength = MultiByteToWideChar(kCodePageCp932, MB_ERR_INVALID_CHARS, text.data() + pos,
+                                         static_cast<int>(length), wide, 2);
+    char utf8[8];
+    int utf8Length =
+        wideLength > 0 ? WideCharToMultiByte(CP_UTF8, 0, wide, wideLength, utf8, sizeof utf8, nullptr, nullptr) : 0;
+    if (utf8Length > 0) {
+      out.append(utf8, static_cast<std::size_t>(utf8Length));
+    } else {
+      out += kReplacement;
+      length = 1;
+    }
+    pos += length;
+  }
+  return out;
+}
+#endif
 
 #ifndef _WIN32
 // Byte-wise conversion with iconv; a byte that starts no valid character is
@@ -49,17 +79,8 @@ std::string convert_with_iconv(const std::string& text) {
 std::string cp932_to_utf8(const std::string& cp932) {
   if (cp932.empty()) return {};
 #ifdef _WIN32
-  int wideLength = MultiByteToWideChar(kCodePageCp932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
-  if (wideLength <= 0) return cp932;
-  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-  MultiByteToWideChar(kCodePageCp932, 0, cp932.data(), static_cast<int>(cp932.size()), wide.data(), wideLength);
-  int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-  if (utf8Length <= 0) return cp932;
-  std::string utf8(static_cast<std::size_t>(utf8Length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(), utf8Length, nullptr, nullptr);
-  return utf8;
+  return convert_with_windows(cp932);
 #else
-  (void)kCodePageCp932;
   return convert_with_iconv(cp932);
 #endif
 }
