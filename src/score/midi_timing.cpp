@@ -177,6 +177,28 @@ class TrackParser {
   std::vector<RawTempo>& tempos_;
 };
 
+// Each track's events are in time order already: merging the tracks pairwise
+// gives the whole list in time order, ties in track order.
+void merge_tracks(std::vector<TimedMidiEvent>& events, std::vector<std::size_t> starts) {
+  auto earlier = [](const TimedMidiEvent& a, const TimedMidiEvent& b) { return a.tick < b.tick; };
+  starts.push_back(events.size());
+  while (starts.size() > 2) {
+    std::vector<std::size_t> merged;
+    for (std::size_t i = 0; i + 1 < starts.size(); i += 2) {
+      merged.push_back(starts[i]);
+      if (i + 2 < starts.size()) {
+        std::inplace_merge(events.begin() + static_cast<std::ptrdiff_t>(starts[i]),
+                           events.begin() + static_cast<std::ptrdiff_t>(starts[i + 1]),
+                           events.begin() + static_cast<std::ptrdiff_t>(starts[i + 2]), earlier);
+      }
+    }
+    merged.push_back(events.size());
+    // Tracks without events leave equal marks behind: empty ranges go.
+    merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
+    starts = std::move(merged);
+  }
+}
+
 // Offset of the first header chunk (RMID files wrap the file in a RIFF chunk),
 // or the size when there is none.
 std::size_t find_header(ByteView smf) {
@@ -201,7 +223,12 @@ MidiTimeline MidiTimeline::parse(ByteView smf) {
   timeline.division_ = static_cast<uint16_t>(in.u16be());
   std::size_t next = headerAt + kChunkHeadSize + std::max(headerLength, kMinHeaderLength);
 
+  // Most events take three or more bytes of the file; with running status
+  // resolved, their bytes take at most half as much again.
+  timeline.events_.reserve(std::min<std::size_t>(smf.size / 3, std::size_t{1} << 20));
+  timeline.bytes_.reserve(smf.size + smf.size / 2);
   std::vector<RawTempo> tempos;
+  std::vector<std::size_t> trackStarts;  // where each track's events begin
   while (next <= smf.size && smf.size - next >= kChunkHeadSize) {
     bool isTrack = smf.matches(next, kTrackTag, kTagSize);
     ByteReader head(smf, next + kTagSize);
@@ -210,6 +237,7 @@ MidiTimeline MidiTimeline::parse(ByteView smf) {
     std::size_t available = smf.size - begin;
     std::size_t size = std::min<std::size_t>(length, available);
     if (isTrack) {
+      trackStarts.push_back(timeline.events_.size());
       TrackParser parser(ByteView(smf.data + begin, size), timeline.trackCount_, timeline.events_, timeline.bytes_,
                          tempos);
       timeline.lengthTicks_ = std::max(timeline.lengthTicks_, parser.run());
@@ -219,8 +247,7 @@ MidiTimeline MidiTimeline::parse(ByteView smf) {
     next = begin + length;
   }
 
-  std::stable_sort(timeline.events_.begin(), timeline.events_.end(),
-                   [](const TimedMidiEvent& a, const TimedMidiEvent& b) { return a.tick < b.tick; });
+  merge_tracks(timeline.events_, trackStarts);
   std::stable_sort(tempos.begin(), tempos.end(), [](const RawTempo& a, const RawTempo& b) { return a.tick < b.tick; });
 
   // The tempo map: one segment per tempo in force, starting at the default.
