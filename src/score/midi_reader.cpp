@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <string>
 
 namespace mel {
 namespace {
@@ -75,6 +76,9 @@ constexpr std::size_t kDxmEntryOffsetAt = 4;   // low 16 bits of the offset
 constexpr std::size_t kDxmEntryShortLength = 6;
 constexpr std::size_t kDxmEntryLongLengthAt = 8;
 
+constexpr char kDivisionNotice[] =
+    "the header gives no ticks per quarter note (division 0 or time code); read at 240 per quarter note";
+
 // Controls gathered between note boundaries, each stored as value + 1 (0 = none).
 enum ControlSlot { kSlotProgram, kSlotVolume, kSlotVelocity, kSlotPan, kSlotCount };
 
@@ -131,7 +135,9 @@ class MidiReader {
     // A division of 0 or a time-code division has no ticks per quarter note
     // to offer; such files are read at the reset resolution.
     uint32_t division = (static_cast<uint32_t>(in_.at(pos + kDivisionOffset)) << 8) | in_.at(pos + kDivisionOffset + 1);
-    song_.timebase = (division == 0 || (division & kTimeCodeDivisionBit)) ? kResetTimebase : static_cast<int>(division);
+    bool usable = division != 0 && !(division & kTimeCodeDivisionBit);
+    song_.timebase = usable ? static_cast<int>(division) : kResetTimebase;
+    if (!usable) add_notice(kDivisionNotice);
     wholeNote_ = whole_note_ticks(song_.timebase, conv_.noteLengthScale);
     extractChannel_ = 0;
     std::size_t body = pos + kChunkHeaderSize;
@@ -503,6 +509,10 @@ class MidiReader {
     if (offset >= in_.size) return;
     length = std::min({length, kMaxTextLength, in_.size - offset});
     set_song_text(*field, in_.data + offset, length);
+  }
+
+  void add_notice(const char* text) {
+    if (std::find(song_.notices.begin(), song_.notices.end(), text) == song_.notices.end()) song_.notices.emplace_back(text);
   }
 
   // --- writing ----------------------------------------------------------------

@@ -125,6 +125,7 @@ TEST(MidiReader, ReadsOneMelodyWithItsControlsAndBookkeeping) {
   EXPECT_TRUE(r.song.programSet.test(5));
   EXPECT_EQ(r.song.programCount, 1);
   EXPECT_EQ(r.score.tempo(), 120);
+  EXPECT_TRUE(r.song.notices.empty());
 }
 
 TEST(MidiReader, TriadKeepsOneVoiceWithoutChordSplit) {
@@ -364,6 +365,7 @@ TEST(MidiReader, UnusableDivisionReadsAtTheResetTimebase) {
     cut.conv.shortNoteCutLevel = 30;  // at 240 per quarter: 30 ticks = 30 units, cut
     Result r = read(MidiFileBuilder(1, division).track(t).bytes(), cut);
     EXPECT_EQ(r.song.timebase, kResetTimebase) << division;
+    EXPECT_EQ(r.song.notices.size(), 1u) << division;
     EXPECT_EQ(Result::notes(r.tracks()[0]), (Track{{kC, 120}, {kRest, 30}})) << division;
   }
 }
