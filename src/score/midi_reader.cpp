@@ -439,7 +439,7 @@ class MidiReader {
     if (!trackHasSound_) {
       int lead = clamp_to_int(pendingRest_);
       if (track_ == 1 || lead < song_.leadIn) song_.leadIn = lead;
-      if (records(track_)) song_.firstNoteTime[track_ - 1] = lead + 1;
+      if (records(track_)) song_.firstNoteTime[track_ - 1] = clamp_to_int(pendingRest_ + 1);
     }
     if (format_ == 1) {
       int part = channel + 1;

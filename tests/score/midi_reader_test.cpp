@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -438,6 +439,14 @@ TEST(MidiReader, HugeDeltasAndTheScoreBoundStayInsideTheBuffer) {
   Result r = read(MidiFileBuilder(1, kQuarter).track(gaps).bytes());
   EXPECT_LE(r.score.length, kScoreCapacity);
   EXPECT_GT(r.score.length, 0x3FF00u);  // filled up, then stopped
+
+  // A lead-in beyond the range of the song header's integers is held at its top.
+  TrackBuilder late;
+  for (int i = 0; i < 9; ++i) late.text(0x0FFFFFFF, "");
+  late.note_on(0, 0, kC).note_off(10, 0, kC).end();
+  Result l = read(MidiFileBuilder(1, kQuarter).track(late).bytes());
+  EXPECT_EQ(l.song.leadIn, INT_MAX);
+  EXPECT_EQ(l.song.firstNoteTime[0], INT_MAX);
 
   // Many short notes: reading stops once the score passes its bound.
   TrackBuilder many;
