@@ -22,6 +22,7 @@ constexpr char kTagTrack[] = "trac";
 
 constexpr std::size_t kFileHeaderSize = 13;
 constexpr std::size_t kSubChunkHeaderSize = 6;  // tag, 16-bit length
+constexpr std::size_t kSubChunkLengthOffset = 4;
 constexpr std::size_t kTrackHeaderSize = 8;     // tag, 32-bit length
 // Only the low 16 bits of a track chunk's length are taken.
 constexpr std::size_t kTrackLengthLowOffset = 6;
@@ -31,9 +32,9 @@ constexpr uint8_t kFourByteNotesFlag = 0x01;
 
 // ---- Events -----------------------------------------------------------------
 
-constexpr std::size_t kShortNoteEventSize = 3;  // delta, status, gate
-constexpr std::size_t kLongNoteEventSize = 4;   // delta, status, gate, velocity/octave
-constexpr std::size_t kExtendedEventSize = 4;   // delta, 0xFF, status, data
+// A note event is delta, status, gate (and with 4-byte notes a velocity /
+// octave byte); an extended event is delta, 0xFF, status, data.
+constexpr std::size_t kExtendedEventSize = 4;
 constexpr uint8_t kExtendedEventLead = 0xFF;
 
 constexpr uint8_t kExtRhythmSwitch = 0xBA;
@@ -170,6 +171,10 @@ struct Chunk {
   std::size_t dataStart = 0;
   std::size_t declaredEnd = 0;
   int index = 1;  // counted from 1
+  // The note size and form at the chunk's start: every pass decodes the chunk
+  // alike even if a stray tag inside its data changes them.
+  bool fourByteNotes = false;
+  bool cmxForm = false;
   uint32_t channelsSeen = 0;
   std::array<int, kChannelCount> highestVoice{};
 };
@@ -231,7 +236,9 @@ class MfiReader {
 
   // ---- Header tags ----
 
-  std::size_t sub_chunk_length(std::size_t at) const { return (in_.at(at + 4) << 8) | in_.at(at + 5); }
+  std::size_t sub_chunk_length(std::size_t at) const {
+    return (in_.at(at + kSubChunkLengthOffset) << 8) | in_.at(at + kSubChunkLengthOffset + 1);
+  }
 
   // Handles a file header or a title / copyright / note-size sub-chunk at
   // `at`; returns the position after it, or 0 when there is none there.
@@ -267,6 +274,8 @@ class MfiReader {
     chunk.declaredEnd =
         chunk.dataStart + ((in_.at(tagPos + kTrackLengthLowOffset) << 8) | in_.at(tagPos + kTrackLengthLowOffset + 1));
     chunk.index = ++chunkCount_;
+    chunk.fourByteNotes = fourByteNotes_;
+    chunk.cmxForm = cmxForm_;
     const Snapshot atChunkStart = take_snapshot();
 
     for (int rescans = 0;; ++rescans) {
@@ -290,6 +299,8 @@ class MfiReader {
   }
 
   Pass begin_pass(const Chunk& chunk, int channel, int voice) {
+    fourByteNotes_ = chunk.fourByteNotes;
+    cmxForm_ = chunk.cmxForm;
     Pass pass;
     pass.channel = channel;
     pass.voice = voice;

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "score/midi_writer.h"
 #include "support/mfi_builder.h"
+#include "support/midicsv.h"
 
 namespace mel {
 namespace {
@@ -394,6 +397,73 @@ TEST(MfiReader, FileWithoutTrackChunksGivesAnEmptyScore) {
   EXPECT_EQ(r.score.length, 2u);
   EXPECT_EQ(r.song.trackCount, 0);
   EXPECT_EQ(r.score.tempo(), kResetTempo);
+}
+
+// ---- Through the MIDI writer ---------------------------------------------------
+
+// The notes of each MIDI track as midicsv lists them, "key@start/length",
+// pairing every Note_on with the next Note_off (or Note_on of velocity 0) of
+// its key and channel. Tracks without notes are left out.
+std::vector<Track> midicsv_notes(const test::MidiCsv& csv) {
+  std::map<int, Track> byTrack;
+  std::map<std::string, std::pair<long, std::size_t>> sounding;  // track,channel,key -> start, index
+  for (const std::string& line : csv.lines) {
+    std::vector<std::string> f = test::csv_fields(line);
+    if (f.size() < 6 || (f[2] != "Note_on_c" && f[2] != "Note_off_c")) continue;
+    int track = std::stoi(f[0]);
+    long time = std::stol(f[1]);
+    int key = std::stoi(f[4]);
+    std::string id = f[0] + "," + f[3] + "," + f[4];
+    bool on = f[2] == "Note_on_c" && std::stoi(f[5]) > 0;
+    if (on) {
+      Track& notes = byTrack[track];
+      sounding[id] = {time, notes.size()};
+      notes.push_back(std::to_string(key) + "@" + std::to_string(time) + "/?");
+    } else if (auto it = sounding.find(id); it != sounding.end()) {
+      std::string& note = byTrack[track][it->second.second];
+      note = note.substr(0, note.size() - 1) + std::to_string(time - it->second.first);
+      sounding.erase(it);
+    }
+  }
+  std::vector<Track> tracks;
+  for (auto& [track, notes] : byTrack) tracks.push_back(notes);
+  return tracks;
+}
+
+TEST(MfiReader, MidiFileHoldsTheKeysStartsAndLengthsOfTheReadingRules) {
+  MfiBuilder b;
+  b.track()
+      .tempo(0, 0xC3, 120)
+      .assign(0, 3, 9)
+      .note(0, 0, 15, 40)   // ch 0: 60 at 0, next note 48 later: 41 ticks
+      .note(0, 3, 5, 12)    // ch 9: drum 40 at 0, next at 48: 13 ticks
+      .note(24, 2, 20, 24)  // ch 2: 65 at 24 ...
+      .note(12, 2, 20, 48)  // ... struck again at 36: rings to 84, next at 96: 61 ticks
+      .note(12, 0, 17, 48)  // ch 0: 62 at 48, 48 ticks
+      .note(0, 3, 7, 12)    // ch 9: 42 at 48, its gate at the chunk's end
+      .note(48, 0, 19, 20)  // ch 0: 64 at 96, its gate
+      .note(0, 2, 22, 24)   // ch 2: 67 at 96, its gate
+      .end(48);
+  b.track()
+      .note(12, 1, 27, 30)  // chunk 2, ch 5: 72 at 12 ...
+      .end_marker(8)        // ... rings, but only until the next note at 30
+      .note(10, 1, 29, 24)  // 74 at 30
+      .end(30);
+  Read r = read_mfi(b.bytes());
+  ASSERT_EQ(r.song.trackCount, 4);
+
+  Settings settings;
+  settings.play.ForPlayback = 0;
+  std::vector<uint8_t> midi = write_midi_file(r.score, r.song, settings);
+  test::MidiCsv csv = test::run_midicsv(midi);
+  if (!csv.available) GTEST_SKIP() << csv.error;
+  ASSERT_TRUE(csv.ok) << csv.error;
+  EXPECT_EQ(midicsv_notes(csv), (std::vector<Track>{
+                                    {"60@0/41", "62@48/48", "64@96/20"},
+                                    {"65@24/61", "67@96/24"},
+                                    {"40@0/13", "42@48/12"},
+                                    {"72@12/18", "74@30/24"},
+                                }));
 }
 
 // ---- Robustness -------------------------------------------------------------
