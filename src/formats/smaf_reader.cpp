@@ -352,9 +352,10 @@ class SmafReader {
         if (firstPass) read_setup(data);
       } else if (in_.matches(pos, kSequenceTag, kTagSize)) {
         read_sequence(data);
+      } else if (in_.matches(pos, kSeekPhraseTag, kTagSize)) {
+        // Seek and phrase points only help a handset jump into the song.
       }
-      // kSeekPhraseTag and every other sub-chunk are skipped by their size.
-      pos = end;
+      pos = end;  // every sub-chunk, known or not, ends by its size
     }
     return pos;
   }

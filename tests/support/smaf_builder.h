@@ -115,7 +115,6 @@ struct SmafTrack {
   uint8_t channelStatus[2] = {0x00, 0x00};  // two bits 11 in a nibble = rhythm channel
   Bytes setup;                   // "Mtsu" data, omitted when empty
   Bytes sequence;                // "Mtsq" data
-  bool withSequence = true;
 
   SmafTrack& rhythm_channel(int channel) {
     uint8_t& b = channelStatus[channel / 2];
@@ -126,7 +125,7 @@ struct SmafTrack {
   Bytes build() const {
     Bytes data{formatType, 0x00, timebaseCode, timebaseCode, channelStatus[0], channelStatus[1]};
     if (!setup.empty()) append(data, smaf_chunk("Mtsu", setup));
-    if (withSequence) append(data, smaf_chunk("Mtsq", sequence));
+    append(data, smaf_chunk("Mtsq", sequence));
     return smaf_chunk(std::string("MTR") + static_cast<char>(number), data);
   }
 };
