@@ -73,7 +73,7 @@ TEST(MfiReader, ReadsHeaderTempoAndOneChannel) {
   b.track()
       .tempo(0, 0xC3, 120)  // timebase 6 * 2^3 = 48
       .note(0, 0, 15, 40)   // key 15 sounds MIDI 60; next note 48 later
-      .note(48, 0, 17, 48)  // gate = distance: lasts the whole 48
+      .note(48, 0, 17, 46)  // 48 - 46 = 2: the note fills the whole 48
       .note(48, 0, 19, 24)  // the last note: its full gate, then the rest
       .end(48);
   Read r = read_mfi(b.bytes());
@@ -96,16 +96,6 @@ TEST(MfiReader, ReadsHeaderTempoAndOneChannel) {
   EXPECT_EQ(r.song.lastNoteEnd[0], 121);
   EXPECT_EQ(r.song.songLength, 144);
   EXPECT_EQ(r.song.leadIn, 0);
-}
-
-TEST(MfiReader, GateShorterThanTheStepByMoreThanTwoTicksLeavesARest) {
-  MfiBuilder b;
-  b.track()
-      .note(0, 0, 15, 10)
-      .note(20, 0, 17, 10)  // 20 - 10 > 2: 11 ticks and a rest of 9
-      .note(12, 0, 19, 10)  // 12 - 10 = 2: the note fills the 12 ticks
-      .end(10);
-  EXPECT_EQ(score_tracks(read_mfi(b.bytes()).score), (std::vector<Track>{{"60/11", "r/9", "62/12", "64/10"}}));
 }
 
 TEST(MfiReader, SplitsOneChunkIntoChannelsInOrderWithTheirTiming) {
