@@ -78,12 +78,8 @@ struct Converted {
 int detect_melody_file(const fs::path& input, Engine& engine, std::ostream& err, int& type) {
   std::error_code ec;
   fs::file_status st = fs::status(input, ec);
-  if (!is_clipboard_path(input) || fs::exists(st)) {
-    if (!fs::exists(st)) return failure(err, kExitInputUnreadable, "cannot read " + quoted(input) + ": no such file");
-    if (fs::is_directory(st)) {
-      return failure(err, kExitInputUnreadable, quoted(input) + " is a folder, not a melody file");
-    }
-  }
+  if (!fs::exists(st)) return failure(err, kExitInputUnreadable, "cannot read " + quoted(input) + ": no such file");
+  if (fs::is_directory(st)) return failure(err, kExitInputUnreadable, quoted(input) + " is a folder, not a melody file");
   type = engine.detect(input);
   if (type == kInputPlaylist) {
     return failure(err, kExitUnsupported, quoted(input) + " is a playlist: give its files instead");
@@ -102,6 +98,9 @@ Converted convert_input(const CliRequest& request, const fs::path& input, int ou
   c.status = detect_melody_file(input, engine, err, c.inputType);
   if (c.status != kExitOk) return c;
   engine.settings = settings_for_input(request, c.inputType, forPlayback);
+  if (engine.settings.play.ThreeTimes == 1 && is_midi_input(c.inputType) && engine.settings.play.MidiStandard == 1) {
+    err << kProgram << "--three-times does not apply to MIDI input rewritten directly (add --no-midi-standard)\n";
+  }
   engine.ReloadRequest = kReloadReadFile;
   ConversionResult result = engine.convert(input, c.inputType, outputKind);
   for (const std::string& notice : engine.song.notices) err << kProgram << input.string() << ": " << notice << "\n";
@@ -158,7 +157,7 @@ int run_detect(const CliRequest& request, std::ostream& out, std::ostream& err) 
   int status = kExitOk;
   for (const fs::path& input : request.inputs) {
     std::error_code ec;
-    if (!is_clipboard_path(input) && !fs::exists(input, ec)) {
+    if (!fs::exists(input, ec)) {
       if (status == kExitOk) status = kExitInputUnreadable;
       failure(err, kExitInputUnreadable, "cannot read " + quoted(input) + ": no such file");
       continue;

@@ -144,6 +144,12 @@ TEST_F(CliTool, DetectNamesEachFilesType) {
             "a.mid: 5 Standard MIDI File\n"
             "b.PMD: 15 CMX melody\n"
             "c.xyz: 0 not a supported file\n");
+  // Without a clipboard, a file named like the clipboard pseudo-file is read as a file.
+  write_bytes(path("clip.txt"), {'-', '-', 'B', ':', 'M', 'x'});
+  r = run({"detect", "clip.txt"});
+  EXPECT_EQ(r.out, "clip.txt: 8 MFi melody\n");
+  fs::remove(path("clip.txt"));
+  EXPECT_EQ(run({"detect", "clip.txt"}).status, kExitInputUnreadable);
   r = run({"detect", "a.mid", "missing.mid"});
   EXPECT_EQ(r.status, kExitInputUnreadable);
   EXPECT_EQ(r.out, "a.mid: 5 Standard MIDI File\n");
