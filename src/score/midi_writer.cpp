@@ -7,52 +7,29 @@
 #include "common/byte_reader.h"
 #include "common/byte_writer.h"
 #include "common/limits.h"
+#include "score/midi_bytes.h"
 
 namespace mel {
 
 namespace {
 
-// Chunk layout.
-constexpr char kHeaderChunkTag[] = "MThd";
-constexpr char kTrackChunkTag[] = "MTrk";
-constexpr std::size_t kChunkTagSize = 4;
-constexpr int kChunkLengthSize = 4;
-constexpr uint32_t kHeaderDataLength = 6;
+// Chunk layout: a tag, a 32-bit length, then the chunk's bytes.
+constexpr int kChunkLengthSize = static_cast<int>(midi::kChunkHeadSize - midi::kTagSize);
+constexpr int kHeaderWordSize = 2;  // format, track count and division
 constexpr uint32_t kMultiTrackFormat = 1;
-constexpr std::size_t kTrackCountOffset = 10;  // after tag, length and format
-// The division's top bit would switch the file to SMPTE time; ticks per
-// quarter note must stay within 1..0x7FFF.
-constexpr long long kMaxDivision = 0x7FFF;
 
-// Channel messages; the low nibble is the channel index.
-constexpr uint8_t kNoteOff = 0x80;
-constexpr uint8_t kNoteOn = 0x90;
-constexpr uint8_t kControlChange = 0xB0;
-constexpr uint8_t kProgramChange = 0xC0;
-constexpr uint8_t kMainVolumeController = 7;
-constexpr uint8_t kPanController = 10;
-constexpr int kMaxDataByte = 127;
-
-// Meta events.
-constexpr uint8_t kMetaEvent = 0xFF;
-constexpr uint8_t kMetaCopyright = 0x02;
-constexpr uint8_t kMetaTrackName = 0x03;
-constexpr uint8_t kMetaEndOfTrack = 0x2F;
-constexpr uint8_t kMetaTempo = 0x51;
-constexpr uint8_t kMetaTimeSignature = 0x58;
-constexpr uint8_t kTempoDataLength = 3;
 // 4/4, 24 MIDI clocks per metronome click, 8 thirty-second notes per quarter.
 constexpr uint8_t kTimeSignature[] = {4, 2, 24, 8};
 
-constexpr uint64_t kMicrosecondsPerMinute = 60000000;
 // The tempo meta event holds three bytes; slower tempos play at the slowest
 // one it can express.
-constexpr uint64_t kMaxTempoValue = 0xFFFFFF;
+constexpr uint64_t kMaxTempoValue = midi::kMaxTempoValue;
+constexpr int kTempoValueSize = static_cast<int>(midi::kTempoDataLength);
 constexpr int kMaxSpeedFactor = 255;
 
 // Channel index 9 (MIDI channel 10) is kept for rhythm tracks.
-constexpr int kRhythmChannel = 9;
-constexpr int kLastChannel = 15;
+constexpr int kRhythmChannel = midi::kRhythmChannel;
+constexpr int kLastChannel = midi::kChannelCount - 1;
 constexpr int kDroppedTrack = -1;
 // The timing track's silent events go to channel index 0.
 constexpr int kTimingChannel = 0;
@@ -81,7 +58,7 @@ int positive_mod(long long value, int divisor) {
   return static_cast<int>(r < 0 ? r + divisor : r);
 }
 
-uint8_t data_byte(long long value) { return static_cast<uint8_t>(std::clamp<long long>(value, 0, kMaxDataByte)); }
+uint8_t data_byte(long long value) { return static_cast<uint8_t>(std::clamp<long long>(value, 0, midi::kMaxDataByte)); }
 
 // Brings a transposed key back into 2..127 without changing its pitch class.
 int fold_key(long long key) {
@@ -105,7 +82,7 @@ class MidiFileWriter {
     write_conductor_track();
     write_score_tracks();
     if (play_.ForPlayback != 0 && out_.pos() < kTrackEventLimit) write_timing_track();
-    out_.patch_be(kTrackCountOffset, static_cast<uint32_t>(counters_.written + 1), 2);
+    out_.patch_be(midi::kHeaderTrackCountAt, static_cast<uint32_t>(counters_.written + 1), kHeaderWordSize);
     return out_.take();
   }
 
@@ -124,9 +101,12 @@ class MidiFileWriter {
 
   // --- header and conductor -------------------------------------------------
 
+  // Ticks per quarter note, scaled by the note length option. Kept within
+  // 1..0x7FFF: 0 is no division at all, and the top bit would switch the file
+  // to SMPTE time.
   uint16_t division() const {
     long long d = static_cast<long long>(song_.timebase) * noteLengthScale_ / kScaleAsWritten;
-    return static_cast<uint16_t>(std::clamp<long long>(d, 1, kMaxDivision));
+    return static_cast<uint16_t>(std::clamp<long long>(d, 1, midi::kMaxDivision));
   }
 
   int score_tempo() const {
@@ -137,7 +117,7 @@ class MidiFileWriter {
   }
 
   uint32_t tempo_value() const {
-    uint64_t t = kMicrosecondsPerMinute / static_cast<uint64_t>(score_tempo());
+    uint64_t t = static_cast<uint64_t>(midi::kMicrosecondsPerMinute) / static_cast<uint64_t>(score_tempo());
     if (play_.SpeedFactor >= 1 && play_.SpeedFactor <= kMaxSpeedFactor) {
       t = t * kSpeedAsWritten / static_cast<uint64_t>(play_.SpeedFactor);
     }
@@ -145,30 +125,32 @@ class MidiFileWriter {
   }
 
   void write_header() {
-    out_.put_bytes(reinterpret_cast<const uint8_t*>(kHeaderChunkTag), kChunkTagSize);
-    out_.put_be(kHeaderDataLength, kChunkLengthSize);
-    out_.put_be(kMultiTrackFormat, 2);
-    out_.put_be(0, 2);  // track count, filled in at the end
-    out_.put_be(division(), 2);
+    put_tag(midi::kHeaderTag);
+    out_.put_be(midi::kHeaderDataLength, kChunkLengthSize);
+    out_.put_be(kMultiTrackFormat, kHeaderWordSize);
+    out_.put_be(0, kHeaderWordSize);  // track count, filled in at the end
+    out_.put_be(division(), kHeaderWordSize);
   }
+
+  void put_tag(const char* tag) { out_.put_bytes(reinterpret_cast<const uint8_t*>(tag), midi::kTagSize); }
 
   std::size_t begin_chunk() {
     std::size_t start = out_.pos();
-    out_.put_bytes(reinterpret_cast<const uint8_t*>(kTrackChunkTag), kChunkTagSize);
+    put_tag(midi::kTrackTag);
     out_.put_be(0, kChunkLengthSize);
     return start;
   }
 
   void end_chunk(std::size_t chunkStart) {
-    put_meta_header(kMetaEndOfTrack, 0);
-    std::size_t eventsStart = chunkStart + kChunkTagSize + kChunkLengthSize;
-    out_.patch_be(chunkStart + kChunkTagSize, static_cast<uint32_t>(out_.pos() - eventsStart), kChunkLengthSize);
+    put_meta_header(midi::kMetaEndOfTrack, 0);
+    std::size_t eventsStart = chunkStart + midi::kChunkHeadSize;
+    out_.patch_be(chunkStart + midi::kTagSize, static_cast<uint32_t>(out_.pos() - eventsStart), kChunkLengthSize);
   }
 
   // Delta 0, FF, type, length (the data follows).
   void put_meta_header(uint8_t type, std::size_t length) {
     out_.put(0);
-    out_.put(kMetaEvent);
+    out_.put(midi::kMeta);
     out_.put(type);
     put_text_length(out_, length);
   }
@@ -183,13 +165,13 @@ class MidiFileWriter {
 
   void write_conductor_track() {
     std::size_t start = begin_chunk();
-    put_meta_header(kMetaTimeSignature, sizeof kTimeSignature);
+    put_meta_header(midi::kMetaTimeSignature, sizeof kTimeSignature);
     out_.put_bytes(kTimeSignature, sizeof kTimeSignature);
-    put_meta_header(kMetaTempo, kTempoDataLength);
-    out_.put_be(tempo_value(), kTempoDataLength);
+    put_meta_header(midi::kMetaTempo, midi::kTempoDataLength);
+    out_.put_be(tempo_value(), kTempoValueSize);
     if (play_.ForPlayback == 0) {
-      put_text_event(kMetaTrackName, song_.title);
-      put_text_event(kMetaCopyright, song_.copyright);
+      put_text_event(midi::kMetaTrackName, song_.title);
+      put_text_event(midi::kMetaCopyright, song_.copyright);
     }
     end_chunk(start);
   }
@@ -304,12 +286,12 @@ class MidiFileWriter {
 
   void put_controller(int channel, uint8_t controller, int value) {
     out_.put(0);
-    put_channel_message(kControlChange, channel, controller, data_byte(value));
+    put_channel_message(midi::kControlChange, channel, controller, data_byte(value));
   }
 
   void put_program(int channel, int value) {
     out_.put(0);
-    out_.put(static_cast<uint8_t>(kProgramChange | channel));
+    out_.put(static_cast<uint8_t>(midi::kProgramChange | channel));
     out_.put(data_byte(value));
   }
 
@@ -334,7 +316,7 @@ class MidiFileWriter {
   void write_initial_controls(int track, int channel) {
     if (!follows_score_programs(track) || song_.program[track - 1] == 0) put_program(channel, initial_program(track));
     if (!follows_score_volumes(track) || song_.volume[track - 1] == 0) {
-      put_controller(channel, kMainVolumeController, initial_volume(track));
+      put_controller(channel, midi::kControllerVolume, initial_volume(track));
     }
   }
 
@@ -373,12 +355,12 @@ class MidiFileWriter {
         switch (ev.code) {
           case kVelocityEvent: velocity = data_byte(ev.value); break;
           case kVolumeEvent:
-            if (volumes) put_controller(channel, kMainVolumeController, ev.value);
+            if (volumes) put_controller(channel, midi::kControllerVolume, ev.value);
             break;
           case kProgramEvent:
             if (programs) put_program(channel, ev.value);
             break;
-          case kPanEvent: put_controller(channel, kPanController, ev.value); break;
+          case kPanEvent: put_controller(channel, midi::kControllerPan, ev.value); break;
           default: break;
         }
         continue;
@@ -389,9 +371,9 @@ class MidiFileWriter {
       if (channel != kRhythmChannel) key += play_.KeyOffset;
       uint8_t sounding = static_cast<uint8_t>(fold_key(key));
       put_vlq3(out_, static_cast<uint32_t>(std::min<long long>(pending, UINT32_MAX)));
-      put_channel_message(kNoteOn, channel, sounding, static_cast<uint8_t>(velocity));
+      put_channel_message(midi::kNoteOn, channel, sounding, static_cast<uint8_t>(velocity));
       put_vlq3(out_, static_cast<uint32_t>(ev.value));
-      put_channel_message(kNoteOff, channel, sounding, 0);
+      put_channel_message(midi::kNoteOff, channel, sounding, 0);
       pending = 0;
     }
 
@@ -402,7 +384,7 @@ class MidiFileWriter {
     }
     if (pending > 0) {
       put_vlq3(out_, static_cast<uint32_t>(std::min<long long>(pending, UINT32_MAX)));
-      put_channel_message(kNoteOff, channel, 0, 0);
+      put_channel_message(midi::kNoteOff, channel, 0, 0);
     }
 
     if (play_.ThreeTimes != 0 && running == song_.songLength && running > 0) repeat_events(eventsStart);
@@ -436,9 +418,9 @@ class MidiFileWriter {
     uint32_t stepDelta = static_cast<uint32_t>(std::min<long long>(step, UINT32_MAX));
     for (long long t = 0; t + step < firstTrackNoteTime_; t += step) {
       out_.put(0);
-      put_channel_message(kNoteOn, kTimingChannel, 0, 0);
+      put_channel_message(midi::kNoteOn, kTimingChannel, 0, 0);
       put_vlq3(out_, stepDelta);
-      put_channel_message(kNoteOff, kTimingChannel, 0, 0);
+      put_channel_message(midi::kNoteOff, kTimingChannel, 0, 0);
       if (out_.pos() > kTrackEventLimit) break;
     }
     end_chunk(start);
