@@ -196,11 +196,14 @@ class MidiFileWriter {
 
   // The channel index for the track, or kDroppedTrack when all channels are
   // taken. Updates the counters the way the following tracks expect.
-  int assign_channel(int track) {
+  // previousHasChannel: the track before this one is in the file on a channel.
+  int assign_channel(int track, bool previousHasChannel) {
     bool rhythm = song_.is_rhythm_track(track);
-    // A melodic track never shares a rhythm track's channel: it takes one of
-    // its own, as if it were not part of that group.
-    bool joins = joins_previous(track) && (rhythm || !song_.is_rhythm_track(track - 1));
+    // A melodic track never shares a rhythm track's channel, nor the channel of
+    // a part that found none (the counters would then point at an unrelated
+    // track's channel): it takes one of its own, as if it were not part of that
+    // group.
+    bool joins = previousHasChannel && joins_previous(track) && (rhythm || !song_.is_rhythm_track(track - 1));
     if (joins || rhythm) {
       ++counters_.shared;
       if (rhythm) return kRhythmChannel;
@@ -237,28 +240,35 @@ class MidiFileWriter {
 
   void write_score_tracks() {
     std::size_t read = kFirstTrackOffset;
+    bool previousHasChannel = false;
     for (int track = 1; track <= kMaxTracks; ++track) {
       bool leftOut = deselected(track);
       if (leftOut && track < song_.scoreTrackCount) {
+        previousHasChannel = false;
         read = start_of_next_track(track, read);
         if (read >= score_.size) break;
         continue;
       }
       ChannelCounters before = counters_;
-      int channel = assign_channel(track);
+      int channel = assign_channel(track, previousHasChannel);
       if (channel == kDroppedTrack) {
         counters_ = before;
+        previousHasChannel = false;
         read = start_of_next_track(track, read);
         if (read >= score_.size) break;
         continue;
       }
       ++counters_.written;
+      previousHasChannel = true;
       std::size_t chunkStart = out_.pos();
       TrackEnd end = write_track(track, channel, read);
 
       bool moreFollows = end.onEndOfTrack && end.next < score_.size && out_.pos() < kRepeatLimit;
       if (moreFollows) {
-        if (leftOut) discard_chunk(chunkStart, before);
+        if (leftOut) {
+          discard_chunk(chunkStart, before);
+          previousHasChannel = false;
+        }
         if (counters_.written == 0) firstTrackNoteTime_ = 0;
         read = end.next;
         continue;

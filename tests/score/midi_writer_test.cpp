@@ -290,6 +290,23 @@ TEST(MidiWriterChannels, SeventeenMelodicTracksSkipRhythmChannelAndDropTheRest) 
   EXPECT_MIDICSV_ACCEPTS(bytes);
 }
 
+TEST(MidiWriterChannels, TrackOfADroppedTracksPartIsDroppedToo) {
+  // Tracks 16 and 17 form one part; track 16 finds no channel left. Track 17
+  // must not land on track 15's channel (its initial program would change
+  // track 15's instrument): it has no channel either.
+  ScoreBuilder b(120, 48);
+  for (int i = 0; i < 15; ++i) b.track(0).note(40 + i, 48);
+  b.track(5).note(70, 48);
+  b.track(5).note(72, 48);
+  b.track(0).rhythm().note(36, 48);  // the rhythm channel is still free
+  Bytes bytes = write_midi_file(b.score(), b.song(), file_settings());
+  MidiFile file = split_file(bytes);
+  ASSERT_TRUE(file.ok);
+  EXPECT_EQ(channels(file), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15, 9}));
+  EXPECT_EQ(file.tracks.at(14).at(9), 40 + 14);
+  EXPECT_MIDICSV_ACCEPTS(bytes);
+}
+
 TEST(MidiWriterChannels, RhythmTrackTakesChannelTenWithoutShiftingOthers) {
   ScoreBuilder b(120, 48);
   b.track().note(60, 48);
