@@ -14,53 +14,27 @@
 #include <cstdint>
 #include <string>
 
+#include "score/midi_bytes.h"
+
 namespace mel {
 namespace {
 
-constexpr char kMidiHeaderTag[] = "MThd";
-constexpr char kMidiTrackTag[] = "MTrk";
-constexpr char kDxmHeaderTag[] = "CThd";
-constexpr char kDxmTrackTag[] = "CTrk";
-constexpr std::size_t kTagSize = 4;
-constexpr std::size_t kChunkHeaderSize = 8;  // tag + 4-byte length
+using midi::kChannelMask;
+using midi::kControlChange;
+using midi::kMeta;
+using midi::kMetaEndOfTrack;
+using midi::kNoteOff;
+using midi::kNoteOn;
+using midi::kPitchBend;
+using midi::kProgramChange;
+using midi::kRhythmChannel;
+using midi::kStatusBit;
+using midi::kTagSize;
 
-// Header chunk fields, as offsets from the chunk tag.
-constexpr std::size_t kFormatLowByte = 9;
-constexpr std::size_t kDivisionOffset = 12;
-constexpr uint32_t kTimeCodeDivisionBit = 0x8000;
-
-// Channel event kinds (status & 0xF0) and other status bytes.
-constexpr uint8_t kStatusMask = 0xF0;
-constexpr uint8_t kChannelMask = 0x0F;
-constexpr uint8_t kNoteOff = 0x80;
-constexpr uint8_t kNoteOn = 0x90;
-constexpr uint8_t kPolyPressure = 0xA0;
-constexpr uint8_t kControlChange = 0xB0;
-constexpr uint8_t kProgramChange = 0xC0;
-constexpr uint8_t kChannelPressure = 0xD0;
-constexpr uint8_t kPitchBend = 0xE0;
-constexpr uint8_t kLastChannelStatus = 0xEF;
-constexpr uint8_t kSysEx = 0xF0;
-constexpr uint8_t kSysExEscape = 0xF7;
-constexpr uint8_t kMeta = 0xFF;
-constexpr uint8_t kDataByteLimit = 0x80;
-
-// Meta event types.
-constexpr uint8_t kMetaText = 0x01;
-constexpr uint8_t kMetaCopyright = 0x02;
-constexpr uint8_t kMetaTrackName = 0x03;
-constexpr uint8_t kMetaEndOfTrack = 0x2F;
-constexpr uint8_t kMetaTempo = 0x51;
-
-constexpr int kControllerVolume = 7;
-constexpr int kControllerPan = 10;
-constexpr int kRhythmChannel = 9;  // MIDI channel 10
-constexpr int kChannels = 16;
-constexpr int kMaxDataValue = 127;
+constexpr int kMaxDataValue = midi::kMaxDataByte;
 constexpr int kSourceMarks = 128;
 constexpr int kMaxChordVoices = 16;
 constexpr int kAllChannels = 0xFFFF;
-constexpr long long kMicrosecondsPerMinute = 60000000;
 constexpr int kMaxScoreTempo = 0xFFFF;  // the score stores the tempo in 16 bits
 
 // Reading stops once the score passes this position, leaving room for the
@@ -118,29 +92,29 @@ class MidiReader {
   // decides, so that the directory entries in front of it are read too.
   void detect_flavour() {
     for (std::size_t pos = 0; pos + kTagSize <= in_.size; ++pos) {
-      if (in_.matches(pos, kMidiHeaderTag, kTagSize)) break;
-      if (in_.matches(pos, kDxmHeaderTag, kTagSize)) {
+      if (in_.matches(pos, midi::kHeaderTag, kTagSize)) break;
+      if (in_.matches(pos, midi::kDxmHeaderTag, kTagSize)) {
         dxm_ = true;
         break;
       }
     }
-    headerTag_ = dxm_ ? kDxmHeaderTag : kMidiHeaderTag;
-    trackTag_ = dxm_ ? kDxmTrackTag : kMidiTrackTag;
+    headerTag_ = dxm_ ? midi::kDxmHeaderTag : midi::kHeaderTag;
+    trackTag_ = dxm_ ? midi::kDxmTrackTag : midi::kTrackTag;
   }
 
   std::size_t read_header(std::size_t pos) {
     ByteReader r(in_, pos + kTagSize);
     uint32_t length = r.u32be();
-    format_ = in_.at(pos + kFormatLowByte);
+    format_ = in_.at(pos + midi::kHeaderFormatLowAt);
     // A division of 0 or a time-code division has no ticks per quarter note
     // to offer; such files are read at the reset resolution.
-    uint32_t division = (static_cast<uint32_t>(in_.at(pos + kDivisionOffset)) << 8) | in_.at(pos + kDivisionOffset + 1);
-    bool usable = division != 0 && !(division & kTimeCodeDivisionBit);
+    uint32_t division = (static_cast<uint32_t>(in_.at(pos + midi::kHeaderDivisionAt)) << 8) | in_.at(pos + midi::kHeaderDivisionAt + 1);
+    bool usable = division != 0 && !(division & midi::kTimeCodeDivisionBit);
     song_.timebase = usable ? static_cast<int>(division) : kResetTimebase;
     if (!usable) add_notice(kDivisionNotice);
     wholeNote_ = whole_note_ticks(song_.timebase, conv_.noteLengthScale);
     extractChannel_ = 0;
-    std::size_t body = pos + kChunkHeaderSize;
+    std::size_t body = pos + midi::kChunkHeadSize;
     return length > in_.size - std::min(body, in_.size) ? in_.size : body + length;
   }
 
@@ -152,7 +126,7 @@ class MidiReader {
     bool repeated = false;
     do {
       if (!begin_pass(repeated)) return in_.size;
-      after = run_pass(chunkPos + kChunkHeaderSize);
+      after = run_pass(chunkPos + midi::kChunkHeadSize);
       if (stopped_) return in_.size;
       end_pass();
       repeated = choose_next_pass();
@@ -254,14 +228,14 @@ class MidiReader {
       std::size_t available = std::min<std::size_t>(length, r.remaining());
       read_meta(type, ByteView(in_.data + r.pos(), available));
       r.skip(length);
-    } else if (lead == kSysEx || lead == kSysExEscape) {
+    } else if (lead == midi::kSysEx || lead == midi::kSysExContinuation) {
       r.skip(1);
       r.skip(r.vlq());
-    } else if (lead >= kDataByteLimit && lead <= kLastChannelStatus) {
+    } else if (lead >= kStatusBit && lead < midi::kFirstSystemStatus) {
       runningStatus_ = r.u8();
       channelsSeen_ |= 1u << (runningStatus_ & kChannelMask);
       read_channel_event(r, runningStatus_);
-    } else if (lead < kDataByteLimit && runningStatus_ != 0) {
+    } else if (lead < kStatusBit && runningStatus_ != 0) {
       read_channel_event(r, runningStatus_);
     } else {
       r.skip(1);  // a data byte with no status to run on, or a system status
@@ -273,13 +247,13 @@ class MidiReader {
       case kNoteOff: return dxm_ ? 1 : 2;
       case kPitchBend: return dxm_ ? 1 : 2;
       case kProgramChange:
-      case kChannelPressure: return 1;
+      case midi::kChannelPressure: return 1;
       default: return 2;
     }
   }
 
   void read_channel_event(ByteReader& r, uint8_t status) {
-    uint8_t kind = status & kStatusMask;
+    uint8_t kind = status & midi::kStatusMask;
     int channel = status & kChannelMask;
     int first = r.u8();
     int second = data_bytes(kind) == 2 ? r.u8() : 0;
@@ -298,16 +272,13 @@ class MidiReader {
         break;
       case kControlChange:
         if (!controlChannel) break;
-        if (first == kControllerVolume) justRead_[kSlotVolume] = std::min(second, kMaxDataValue) + 1;
-        if (first == kControllerPan) justRead_[kSlotPan] = std::min(second, kMaxDataValue) + 1;
+        if (first == midi::kControllerVolume) justRead_[kSlotVolume] = std::min(second, kMaxDataValue) + 1;
+        if (first == midi::kControllerPan) justRead_[kSlotPan] = std::min(second, kMaxDataValue) + 1;
         break;
       case kProgramChange:
         if (controlChannel) justRead_[kSlotProgram] = std::min(first, kMaxDataValue) + 1;
         break;
-      case kPolyPressure:
-      case kChannelPressure:
-      case kPitchBend:
-      default:
+      default:  // pressure and pitch bend play no part in the score
         break;
     }
   }
@@ -342,7 +313,7 @@ class MidiReader {
       justRead_[kSlotVelocity] = velocity + 1;
       lastVelocity_ = velocity;
     }
-    if (key < kDataByteLimit && channel == kRhythmChannel) record_rhythm_key(song_, key);
+    if (key <= midi::kMaxDataByte && channel == kRhythmChannel) record_rhythm_key(song_, key);
     close_segment(previous, channel);
   }
 
@@ -368,7 +339,7 @@ class MidiReader {
 
   bool channel_splits_chords() const {
     if (conv_.chordSplitChannels == kAllChannels) return true;
-    return trackPart_ >= 1 && trackPart_ <= kChannels && ((conv_.chordSplitChannels >> (trackPart_ - 1)) & 1);
+    return trackPart_ >= 1 && trackPart_ <= midi::kChannelCount && ((conv_.chordSplitChannels >> (trackPart_ - 1)) & 1);
   }
 
   // Decides whether the chunk just scanned is scanned again, for its next
@@ -379,7 +350,7 @@ class MidiReader {
       return true;
     }
     if (format_ == 0) {
-      for (int ch = extractChannel_ + 1; ch < kChannels; ++ch) {
+      for (int ch = extractChannel_ + 1; ch < midi::kChannelCount; ++ch) {
         if (channelsSeen_ & (1u << ch)) {
           extractChannel_ = ch;
           chordVoice_ = 0;
@@ -458,17 +429,17 @@ class MidiReader {
 
   void read_meta(uint8_t type, ByteView data) {
     switch (type) {
-      case kMetaTempo: read_tempo(data); break;
-      case kMetaTrackName:
+      case midi::kMetaTempo: read_tempo(data); break;
+      case midi::kMetaTrackName:
         if (!titleFromTrackName_) {
           set_song_text(song_.title, data.data, data.size);
           titleFromTrackName_ = true;
         }
         break;
-      case kMetaText:
+      case midi::kMetaText:
         if (song_.title.empty()) set_song_text(song_.title, data.data, data.size);
         break;
-      case kMetaCopyright:
+      case midi::kMetaCopyright:
         if (song_.copyright.empty()) set_song_text(song_.copyright, data.data, data.size);
         break;
       default: break;
@@ -478,7 +449,7 @@ class MidiReader {
   void read_tempo(ByteView data) {
     uint32_t micros = (static_cast<uint32_t>(data.at(0)) << 16) | (data.at(1) << 8) | data.at(2);
     if (micros == 0) return;  // no tempo can be derived from it
-    int tempo = static_cast<int>(std::min<long long>(kMicrosecondsPerMinute / micros, kMaxScoreTempo));
+    int tempo = static_cast<int>(std::min<long long>(midi::kMicrosecondsPerMinute / micros, kMaxScoreTempo));
     if (!tempoTaken_) {
       tempoTaken_ = true;
       set_tempo(tempo);
@@ -571,8 +542,8 @@ class MidiReader {
   int voiceLimit_;
 
   bool dxm_ = false;
-  const char* headerTag_ = kMidiHeaderTag;
-  const char* trackTag_ = kMidiTrackTag;
+  const char* headerTag_ = midi::kHeaderTag;
+  const char* trackTag_ = midi::kTrackTag;
   int format_ = 1;
   int wholeNote_ = whole_note_ticks(kResetTimebase, kScaleAsWritten);
   bool stopped_ = false;
