@@ -6,73 +6,52 @@
 
 #include "common/byte_writer.h"
 #include "common/limits.h"
+#include "score/midi_bytes.h"
 
 namespace mel {
 
 namespace {
 
-// Chunk tags. A DXM file spells its chunks with "C" where MIDI has "M"; the
-// rewrite always writes the MIDI spelling.
-constexpr std::size_t kTagSize = 4;
-constexpr char kHeaderTagTail[] = "Thd";
-constexpr char kTrackTagTail[] = "Trk";
-constexpr uint8_t kMidiTagLead = 'M';
-constexpr uint8_t kDxmTagLead = 'C';
-
-// Header chunk: tag, 32-bit length, format, track count, division.
-constexpr std::size_t kHeaderLengthAt = 4;
-constexpr std::size_t kHeaderFormatLowAt = 9;
-constexpr std::size_t kHeaderTrackCountAt = 10;
-constexpr std::size_t kHeaderDivisionAt = 12;
-constexpr std::size_t kHeaderSize = 14;
-constexpr uint32_t kHeaderDataLength = 6;
-// Track chunk: tag and 32-bit length.
-constexpr std::size_t kTrackHeadSize = 8;
-constexpr std::size_t kTrackLengthAt = 4;
+// A DXM file spells its chunk tags with "C" where MIDI has "M"; the rest of
+// the tag is the same, and the rewrite always writes the MIDI spelling.
+constexpr uint8_t kMidiTagLead = midi::kHeaderTag[0];
+constexpr uint8_t kDxmTagLead = midi::kDxmHeaderTag[0];
+constexpr const char* kHeaderTagTail = midi::kHeaderTag + 1;
+constexpr const char* kTrackTagTail = midi::kTrackTag + 1;
+constexpr std::size_t kTagTailSize = midi::kTagSize - 1;
+// Every chunk's 32-bit length follows its tag.
+constexpr std::size_t kChunkLengthAt = midi::kTagSize;
+constexpr int kChunkLengthSize = 4;
+constexpr int kDivisionSize = 2;
+constexpr int kTrackCountSize = 2;
+constexpr int kMaxTrackCount = 0xFFFF;
 
 // Output bounds: the buffer holds at least 262144 bytes (the source length +
 // 256 for a larger source), and the copy stops once the output has passed
 // 261888 bytes and is longer than the source, leaving room to close the chunk.
 constexpr std::size_t kCopyBound = 0x3FF00;  // 261888
 constexpr std::size_t kSourceSlack = 256;
-// Room kept free for closing a chunk: a drum note-off and an end of track.
+// Room kept free for closing a chunk: a drum note-off with its delta time
+// (3 bytes) and an end-of-track event (4 bytes).
 constexpr std::size_t kCloseReserve = 8;
 
-constexpr uint8_t kStatusBit = 0x80;
-constexpr uint8_t kMaxDataByte = 0x7F;
-constexpr uint8_t kFirstSystemStatus = 0xF0;
-constexpr uint8_t kNoteOff = 0x80;
-constexpr uint8_t kNoteOn = 0x90;
-constexpr uint8_t kKeyPressure = 0xA0;
-constexpr uint8_t kControlChange = 0xB0;
-constexpr uint8_t kProgramChange = 0xC0;
-constexpr uint8_t kChannelPressure = 0xD0;
-constexpr uint8_t kPitchBend = 0xE0;
-constexpr uint8_t kSysEx = 0xF0;
-constexpr uint8_t kSysExContinuation = 0xF7;
-constexpr uint8_t kMeta = 0xFF;
-constexpr uint8_t kMetaText = 0x01;
-constexpr uint8_t kMetaCopyright = 0x02;
-constexpr uint8_t kMetaTrackName = 0x03;
-constexpr uint8_t kMetaEndOfTrack = 0x2F;
-constexpr uint8_t kMetaTempo = 0x51;
-constexpr uint32_t kTempoLength = 3;
-constexpr uint32_t kMaxTempoValue = 0xFFFFFF;
-constexpr uint8_t kVolumeController = 7;
-constexpr int kDrumChannel = 9;  // channel 10
 constexpr int kMaxVlqBytes = 4;
+constexpr std::size_t kTextEventHeadSize = 5;
 
 constexpr int kSourceTrackLimit = 128;
 // Only score tracks 1-16 have per-track instrument and volume choices here.
 constexpr int kPerTrackChoiceTracks = 16;
+constexpr int kFirstChoiceValue = 1;    // 1-128: value + 1
+constexpr int kLastChoiceValue = 128;
 constexpr int kNoScoreTrack = -1;
-constexpr int kMaxDivision = 0x7FFF;  // a larger word is a time-code division
+constexpr int kMinSpeedFactor = 1;
+constexpr int kMaxSpeedFactor = 255;
 constexpr int kMaxKeyOffset = 127;
 constexpr int kKeysPerOctave = 12;
 constexpr int kMaxKey = 127;
 constexpr int kTopOctaveStart = 116;  // keys above 127 fold into 116-127
 
-int clamp_data(int value) { return std::clamp(value, 0, static_cast<int>(kMaxDataByte)); }
+int clamp_data(int value) { return std::clamp(value, 0, static_cast<int>(midi::kMaxDataByte)); }
 
 int positive_mod(int value, int modulus) { return ((value % modulus) + modulus) % modulus; }
 
@@ -164,7 +143,7 @@ class MidiRewriter {
     if (target >= 0 && target < kPerTrackChoiceTracks) {
       int choice = choices[target];
       if (choice == kFollowScore) return sourceValue;
-      if (choice >= 1 && choice <= 128) return choice - 1;
+      if (choice >= kFirstChoiceValue && choice <= kLastChoiceValue) return choice - kFirstChoiceValue;
     }
     return fallback;
   }
@@ -175,7 +154,7 @@ class MidiRewriter {
 
   // Note-ons and note-offs get the same key, so every folded note still ends.
   int rewrite_key(int key, int channel) const {
-    if (channel != kDrumChannel) {
+    if (channel != midi::kRhythmChannel) {
       key += key_offset();
       key = fold_low_key(key, conv_.lowNoteFoldLevel);
     }
@@ -186,7 +165,7 @@ class MidiRewriter {
 
   bool chunk_at(std::size_t pos, const char* tail) const {
     uint8_t lead = src_.at(pos);
-    return (lead == kMidiTagLead || lead == kDxmTagLead) && src_.matches(pos + 1, tail, kTagSize - 1);
+    return (lead == kMidiTagLead || lead == kDxmTagLead) && src_.matches(pos + 1, tail, kTagTailSize);
   }
 
   bool past_copy_bound() const { return out_.pos() > kCopyBound && out_.pos() > src_.size; }
@@ -207,55 +186,55 @@ class MidiRewriter {
   // is copied as it is.
   void write_division(std::size_t sourceDivisionAt) {
     int timebase = song_.timebase;
-    bool timeCode = (src_.at(sourceDivisionAt) & kStatusBit) != 0;
-    if (timeCode || timebase <= 0 || timebase > kMaxDivision) {
-      copy_source_bytes(sourceDivisionAt, 2);
+    bool timeCode = (src_.at(sourceDivisionAt) & midi::kStatusBit) != 0;
+    if (timeCode || timebase <= 0 || timebase > midi::kMaxDivision) {
+      copy_source_bytes(sourceDivisionAt, kDivisionSize);
       return;
     }
     int scale = conv_.noteLengthScale > 0 ? conv_.noteLengthScale : kScaleAsWritten;
     long long division = static_cast<long long>(timebase) * scale / kScaleAsWritten;
-    out_.put_be(static_cast<uint32_t>(std::clamp<long long>(division, 1, kMaxDivision)), 2);
+    out_.put_be(static_cast<uint32_t>(std::clamp<long long>(division, 1, midi::kMaxDivision)), kDivisionSize);
   }
 
   void copy_header_chunk() {
     std::size_t at = in_.pos();
-    if (src_.size - at < kHeaderSize) {
+    if (src_.size - at < midi::kHeaderSize) {
       in_.skip(1);  // too short to be a header
       return;
     }
-    uint32_t declared = be32(src_, at + kHeaderLengthAt);
+    uint32_t declared = be32(src_, at + kChunkLengthAt);
     std::size_t extra = 0;
-    if (declared > kHeaderDataLength) {
-      extra = std::min<std::size_t>(declared - kHeaderDataLength, src_.size - at - kHeaderSize);
+    if (declared > midi::kHeaderDataLength) {
+      extra = std::min<std::size_t>(declared - midi::kHeaderDataLength, src_.size - at - midi::kHeaderSize);
     }
-    if (headerWritten_ || !fits(kHeaderSize + extra)) {
-      in_.seek(at + kHeaderSize + extra);  // a file has one header
+    if (headerWritten_ || !fits(midi::kHeaderSize + extra)) {
+      in_.seek(at + midi::kHeaderSize + extra);  // a file has one header
       return;
     }
     dxm_ = src_.at(at) == kDxmTagLead;
-    format_ = src_.at(at + kHeaderFormatLowAt);
+    format_ = src_.at(at + midi::kHeaderFormatLowAt);
     headerAt_ = out_.pos();
     headerWritten_ = true;
     out_.put(kMidiTagLead);
-    copy_source_bytes(at + 1, kHeaderDivisionAt - 1);
-    write_division(at + kHeaderDivisionAt);
-    copy_source_bytes(at + kHeaderSize, extra);
+    copy_source_bytes(at + 1, midi::kHeaderDivisionAt - 1);
+    write_division(at + midi::kHeaderDivisionAt);
+    copy_source_bytes(at + midi::kHeaderSize, extra);
     // The length says what was written, even when the source's did not.
-    out_.patch_be(headerAt_ + kHeaderLengthAt, static_cast<uint32_t>(kHeaderDataLength + extra), 4);
-    in_.seek(at + kHeaderSize + extra);
+    out_.patch_be(headerAt_ + kChunkLengthAt, static_cast<uint32_t>(midi::kHeaderDataLength + extra), kChunkLengthSize);
+    in_.seek(at + midi::kHeaderSize + extra);
   }
 
   void open_track_chunk() {
     std::size_t at = in_.pos();
-    if (src_.size - at < kTrackHeadSize) {
+    if (src_.size - at < midi::kChunkHeadSize) {
       in_.seek(src_.size);  // a chunk head cut off by the end of the file
       return;
     }
     out_.put(kMidiTagLead);
-    copy_source_bytes(at + 1, kTrackHeadSize - 1);
-    lengthFieldAt_ = out_.pos() - 4;
-    uint32_t declared = be32(src_, at + kTrackLengthAt);
-    std::size_t dataAt = at + kTrackHeadSize;
+    copy_source_bytes(at + 1, midi::kChunkHeadSize - 1);
+    lengthFieldAt_ = out_.pos() - kChunkLengthSize;
+    uint32_t declared = be32(src_, at + kChunkLengthAt);
+    std::size_t dataAt = at + midi::kChunkHeadSize;
     declaredEnd_ = declared <= src_.size - dataAt ? dataAt + declared : 0;
     in_.seek(dataAt);
     inTrack_ = true;
@@ -272,15 +251,19 @@ class MidiRewriter {
   // DXM keeps title and copyright outside its chunks; the MIDI file carries
   // them as meta events at the start of its first track.
   void write_song_texts() {
-    write_text_event(kMetaTrackName, song_.title);
-    write_text_event(kMetaCopyright, song_.copyright);
+    write_text_event(midi::kMetaTrackName, song_.title);
+    write_text_event(midi::kMetaCopyright, song_.copyright);
   }
 
   void write_text_event(uint8_t type, const std::string& text) {
     if (text.empty()) return;
     std::size_t length = std::min(text.size(), kMaxTextLength);
+    // Delta, FF, type, a length of up to two bytes, the text. A header that
+    // claimed most of the buffer may leave no room for it: then it is left out
+    // rather than cut, so the chunk can still be closed.
+    if (!fits(kTextEventHeadSize + length)) return;
     out_.put(0);
-    out_.put(kMeta);
+    out_.put(midi::kMeta);
     out_.put(type);
     put_text_length(out_, length);
     out_.put_bytes(reinterpret_cast<const uint8_t*>(text.data()), length);
@@ -288,20 +271,29 @@ class MidiRewriter {
 
   void close_track_chunk(bool appendEndOfTrack) {
     if (appendEndOfTrack) {
-      write_pending_drum_off();
-      out_.put(0);
-      out_.put(kMeta);
-      out_.put(kMetaEndOfTrack);
+      if (pendingDrumKey_ >= 0) {
+        // No source event follows to lend its delta time, so the drum note
+        // gets one of its own: it ends at delta 0, and the zero delta that
+        // closes the note-off leads to the end of track.
+        out_.put(0);
+        write_pending_drum_off();
+      } else {
+        out_.put(0);
+      }
+      out_.put(midi::kMeta);
+      out_.put(midi::kMetaEndOfTrack);
       out_.put(0);
     }
-    out_.patch_be(lengthFieldAt_, static_cast<uint32_t>(out_.pos() - (lengthFieldAt_ + 4)), 4);
+    out_.patch_be(lengthFieldAt_, static_cast<uint32_t>(out_.pos() - (lengthFieldAt_ + kChunkLengthSize)),
+                  kChunkLengthSize);
     inTrack_ = false;
   }
 
   void finish() {
     if (inTrack_) close_track_chunk(true);
     if (headerWritten_) {
-      out_.patch_be(headerAt_ + kHeaderTrackCountAt, static_cast<uint32_t>(std::min(chunksWritten_, 0xFFFF)), 2);
+      out_.patch_be(headerAt_ + midi::kHeaderTrackCountAt, static_cast<uint32_t>(std::min(chunksWritten_, kMaxTrackCount)),
+                    kTrackCountSize);
     }
   }
 
@@ -313,9 +305,9 @@ class MidiRewriter {
     uint32_t value = 0;
     for (int i = 0; i < kMaxVlqBytes; ++i) {
       uint8_t b = in_.u8();
-      bool more = (b & kStatusBit) && i + 1 < kMaxVlqBytes;
-      out_.put(more ? b : static_cast<uint8_t>(b & kMaxDataByte));
-      value = (value << 7) | (b & kMaxDataByte);
+      bool more = (b & midi::kStatusBit) && i + 1 < kMaxVlqBytes;
+      out_.put(more ? b : static_cast<uint8_t>(b & midi::kMaxDataByte));
+      value = (value << 7) | (b & midi::kMaxDataByte);
       if (!more) break;
     }
     return value;
@@ -334,8 +326,8 @@ class MidiRewriter {
   // An empty text event stands in for what the output cannot carry, keeping
   // the delta time in front of it.
   void write_placeholder() {
-    out_.put(kMeta);
-    out_.put(kMetaText);
+    out_.put(midi::kMeta);
+    out_.put(midi::kMetaText);
     out_.put(0);
   }
 
@@ -368,7 +360,7 @@ class MidiRewriter {
 
   bool copy_event_body() {
     uint8_t first = in_.peek();
-    if (!(first & kStatusBit)) {
+    if (!(first & midi::kStatusBit)) {
       if (running_ == 0) {
         in_.skip(1);  // a data byte with no status to run on
         write_placeholder();
@@ -377,7 +369,7 @@ class MidiRewriter {
       copy_channel_event(running_);
       return true;
     }
-    if (first < kFirstSystemStatus) {
+    if (first < midi::kFirstSystemStatus) {
       in_.skip(1);
       out_.put(first);
       running_ = first;
@@ -385,49 +377,49 @@ class MidiRewriter {
       return true;
     }
     in_.skip(1);
-    if (first == kMeta) return copy_meta_event();
-    if (first == kSysEx || first == kSysExContinuation) return copy_sysex_event(first);
+    if (first == midi::kMeta) return copy_meta_event();
+    if (first == midi::kSysEx || first == midi::kSysExContinuation) return copy_sysex_event(first);
     // System common and real-time bytes do not belong in a file.
     write_placeholder();
     return true;
   }
 
   void copy_channel_event(uint8_t status) {
-    int channel = status & 0x0F;
+    int channel = status & midi::kChannelMask;
     int source = source_track(channel);
     int target = target_track(source);
-    switch (status & 0xF0) {
-      case kNoteOff: {
+    switch (status & midi::kStatusMask) {
+      case midi::kNoteOff: {
         int key = in_.u8();
         out_.put(static_cast<uint8_t>(rewrite_key(key, channel)));
         out_.put(dxm_ ? 0 : static_cast<uint8_t>(clamp_data(in_.u8())));  // DXM note-offs have no velocity
         break;
       }
-      case kNoteOn: {
+      case midi::kNoteOn: {
         int key = in_.u8();
         int velocity = in_.u8();
         bool sounds = key > conv_.lowNoteCutLevel && plays(source);
         int written = rewrite_key(key, channel);
         out_.put(static_cast<uint8_t>(written));
         out_.put(static_cast<uint8_t>(sounds ? clamp_data(velocity) : 0));
-        if (dxm_ && channel == kDrumChannel) pendingDrumKey_ = written;
+        if (dxm_ && channel == midi::kRhythmChannel) pendingDrumKey_ = written;
         break;
       }
-      case kKeyPressure:
+      case midi::kKeyPressure:
         out_.put(static_cast<uint8_t>(clamp_data(in_.u8())));
         out_.put(static_cast<uint8_t>(clamp_data(in_.u8())));
         break;
-      case kControlChange: {
+      case midi::kControlChange: {
         int controller = in_.u8();
         int value = in_.u8();
-        if (play_.StandardVolume == 0 && controller == kVolumeController) {
+        if (play_.StandardVolume == 0 && controller == midi::kControllerVolume) {
           value = per_track_value(play_.PerTrackVolume, target, value, play_.volume);
         }
         out_.put(static_cast<uint8_t>(clamp_data(controller)));
         out_.put(static_cast<uint8_t>(clamp_data(value)));
         break;
       }
-      case kProgramChange: {
+      case midi::kProgramChange: {
         int program = in_.u8();
         if (play_.KeepFileInstruments == 0) {
           program = per_track_value(play_.PerTrackProgram, target, program, play_.melody);
@@ -435,10 +427,10 @@ class MidiRewriter {
         out_.put(static_cast<uint8_t>(clamp_data(program)));
         break;
       }
-      case kChannelPressure:
+      case midi::kChannelPressure:
         out_.put(static_cast<uint8_t>(clamp_data(in_.u8())));
         break;
-      case kPitchBend:
+      case midi::kPitchBend:
         if (dxm_) {
           out_.put(0);  // DXM keeps only the high byte
         } else {
@@ -462,27 +454,28 @@ class MidiRewriter {
   }
 
   int speed_factor() const {
-    return play_.SpeedFactor >= 1 && play_.SpeedFactor <= 255 ? play_.SpeedFactor : kSpeedAsWritten;
+    int speed = play_.SpeedFactor;
+    return speed >= kMinSpeedFactor && speed <= kMaxSpeedFactor ? speed : kSpeedAsWritten;
   }
 
   // A tempo event's value becomes value x 16 / SpeedFactor, kept a valid tempo.
   void scale_tempo(std::size_t at) {
     uint64_t value = (uint64_t{out_.at(at)} << 16) | (uint64_t{out_.at(at + 1)} << 8) | out_.at(at + 2);
     value = value * kSpeedAsWritten / static_cast<uint64_t>(speed_factor());
-    value = std::clamp<uint64_t>(value, 1, kMaxTempoValue);
+    value = std::clamp<uint64_t>(value, 1, midi::kMaxTempoValue);
     out_.patch_be(at, static_cast<uint32_t>(value), 3);
   }
 
   bool copy_meta_event() {
     uint8_t type = in_.u8();
-    out_.put(kMeta);
+    out_.put(midi::kMeta);
     out_.put(type);
     uint32_t length = copy_vlq();
     if (!in_.ok()) return false;
     std::size_t dataAt = 0;
     if (!copy_payload(length, &dataAt)) return false;
-    if (type == kMetaTempo && length >= kTempoLength) scale_tempo(dataAt);
-    if (type == kMetaEndOfTrack) close_track_chunk(false);
+    if (type == midi::kMetaTempo && length >= midi::kTempoDataLength) scale_tempo(dataAt);
+    if (type == midi::kMetaEndOfTrack) close_track_chunk(false);
     return true;
   }
 

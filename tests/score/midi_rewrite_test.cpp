@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -220,6 +221,31 @@ TEST(MidiRewriteDxm, DrumNoteGetsItsNoteOffBeforeTheNextEvent) {
       .end();
   EXPECT_EQ(out, MidiFileBuilder(0, 48).track(expected).bytes());
   expect_midicsv_accepts(out);
+}
+
+TEST(MidiRewriteDxm, DrumNoteStillSoundingWhenAChunkIsClosedGetsItsOwnDelta) {
+  // The file ends right after the drum note-on: no event follows to lend its
+  // delta time, so the note-off needs one before it.
+  TrackBuilder cut(Flavour::Dxm);
+  cut.note_on(0, kDrums, 36);
+  Bytes out = rewrite(MidiFileBuilder(0, 48, Flavour::Dxm).track(cut).bytes());
+  TrackBuilder expected;
+  expected.note_on(0, kDrums, 36).running(0, {36, 0}).end();
+  EXPECT_EQ(out, MidiFileBuilder(0, 48).track(expected).bytes());
+
+  // The same where a chunk lacks its end of track and the next one follows.
+  TrackBuilder open(Flavour::Dxm), next(Flavour::Dxm);
+  open.note_on(0, kDrums, 38);
+  next.note_on(0, 1, 60).note_off(48, 1, 60).end();
+  out = rewrite(MidiFileBuilder(1, 48, Flavour::Dxm).track(open).track(next).bytes());
+  TrackBuilder first, second;
+  first.note_on(0, kDrums, 38).running(0, {38, 0}).end();
+  second.note_on(0, 1, 60).note_off(48, 1, 60, 0).end();
+  EXPECT_EQ(out, MidiFileBuilder(1, 48).track(first).track(second).bytes());
+  test::MidiCsv csv = test::run_midicsv(out);
+  if (!csv.available) return;
+  ASSERT_TRUE(csv.ok) << csv.error;
+  EXPECT_EQ(test::csv_note_rows(csv)[1], "1,0,Note_on_c,9,38,0");  // the drum note ends
 }
 
 TEST(MidiRewriteDxm, PitchBendGetsALowByteAndTextsComeFirst) {
@@ -460,6 +486,28 @@ TEST(MidiRewriteBounds, ExpandingDxmSourceIsCutAndClosedBelowCapacity) {
   EXPECT_LE(out.size(), kOutputCapacity);
   EXPECT_GT(out.size(), 261888u);
   EXPECT_EQ(smf_fault(out), "");
+}
+
+TEST(MidiRewriteBounds, SongTextsThatDoNotFitAreLeftOutWhole) {
+  // A DXM header that claims nearly the whole buffer leaves room for the title
+  // but not for the copyright as well; the copyright is dropped, not cut off.
+  constexpr std::size_t kRoomAfterHeader = 300;
+  TrackBuilder t(Flavour::Dxm);
+  t.note_on(0, 0, 60).note_off(48, 0, 60).end();
+  std::size_t padding = kOutputCapacity - kRoomAfterHeader - 14;
+  Bytes source = MidiFileBuilder(0, 48, Flavour::Dxm)
+                     .header_length(static_cast<uint32_t>(6 + padding), padding)
+                     .track(t)
+                     .bytes();
+  Score score;
+  SongInfo song;
+  read_midi_file(ByteView(source), score, song, Settings{});
+  song.title = std::string(255, 't');
+  song.copyright = std::string(255, 'c');
+  Bytes out = rewrite_midi_file(ByteView(source), song, Settings{});
+  EXPECT_EQ(smf_fault(out), "");
+  EXPECT_NE(std::search(out.begin(), out.end(), song.title.begin(), song.title.end()), out.end());
+  EXPECT_EQ(std::find(out.begin(), out.end(), static_cast<uint8_t>('c')), out.end());
 }
 
 }  // namespace
