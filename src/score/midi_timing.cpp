@@ -3,27 +3,19 @@
 #include <algorithm>
 #include <limits>
 
+#include "score/midi_bytes.h"
+
 namespace mel {
 
 namespace {
 
-constexpr char kHeaderTag[] = "MThd";
-constexpr char kTrackTag[] = "MTrk";
-constexpr std::size_t kTagSize = 4;
-constexpr std::size_t kChunkHeadSize = 8;   // tag and 32-bit length
-constexpr uint32_t kMinHeaderLength = 6;    // format, track count, division
+// A format 2 file holds independent patterns that play one after another.
+constexpr int kSequentialPatternsFormat = 2;
 
-constexpr uint8_t kStatusBit = 0x80;
-constexpr uint8_t kDataMask = 0x7F;
-constexpr uint8_t kFirstSystemStatus = 0xF0;
-constexpr uint8_t kSysExStatus = 0xF0;
-constexpr uint8_t kSysExContinuation = 0xF7;
-constexpr uint8_t kMetaStatus = 0xFF;
-constexpr uint8_t kMetaEndOfTrack = 0x2F;
-constexpr uint8_t kMetaTempo = 0x51;
-constexpr uint32_t kTempoLength = 3;
-
-constexpr uint16_t kTimeCodeBit = 0x8000;
+// A time-code division: minus the frames per second in the high byte (as a
+// signed byte), ticks per frame in the low byte.
+constexpr int kFramesPerSecondShift = 8;
+constexpr uint16_t kTicksPerFrameMask = 0xFF;
 constexpr int kDropFrameRate = 29;             // 29.97 frames per second
 constexpr uint32_t kMicrosecondsPerSecond = 1000000;
 // At 30000/1001 frames per second a frame lasts 1001000/30 = 100100/3 µs.
@@ -36,11 +28,15 @@ constexpr uint64_t kDefaultSixteenthMicros = kDefaultMidiTempo / kSixteenthsPerQ
 
 // Data bytes that follow a channel status.
 int channel_data_count(uint8_t status) {
-  switch (status & 0xF0) {
-    case 0xC0:
-    case 0xD0: return 1;
+  switch (status & midi::kStatusMask) {
+    case midi::kProgramChange:
+    case midi::kChannelPressure: return 1;
     default: return 2;
   }
+}
+
+uint32_t tempo_value(const uint8_t* data) {
+  return (uint32_t{data[0]} << 16) | (uint32_t{data[1]} << 8) | data[2];
 }
 
 uint64_t add_ticks(uint64_t tick, uint32_t delta) { return std::min<uint64_t>(tick + delta, kMaxMidiTick); }
@@ -53,21 +49,24 @@ struct RawTempo {
 // Reads the events of one track chunk (bytes [begin, end) of smf).
 class TrackParser {
  public:
-  TrackParser(ByteView track, uint32_t index, std::vector<TimedMidiEvent>& events, std::vector<uint8_t>& bytes,
-              std::vector<RawTempo>& tempos)
-      : in_(track), index_(index), events_(events), bytes_(bytes), tempos_(tempos) {}
+  // The track's times count from startTick (0, or for a format 2 pattern the
+  // end of the pattern before it).
+  TrackParser(ByteView track, uint32_t index, uint64_t startTick, std::vector<TimedMidiEvent>& events,
+              std::vector<uint8_t>& bytes, std::vector<RawTempo>& tempos)
+      : in_(track), index_(index), startTick_(startTick), events_(events), bytes_(bytes), tempos_(tempos) {}
 
-  // Returns the time of the track's last complete event.
+  // Returns the time of the track's last complete event (the start tick when
+  // it has none).
   uint64_t run() {
-    uint64_t latest = 0;
-    uint64_t tick = 0;
+    uint64_t latest = startTick_;
+    uint64_t tick = startTick_;
     uint8_t running = 0;
     while (!in_.at_end()) {
       uint32_t delta = in_.vlq();
       if (!in_.ok() || in_.at_end()) break;
       tick = add_ticks(tick, delta);
       uint8_t status = in_.peek();
-      if (status & kStatusBit) {
+      if (status & midi::kStatusBit) {
         in_.u8();
       } else if (running != 0) {
         status = running;
@@ -77,12 +76,12 @@ class TrackParser {
       }
       bool ended = false;
       bool stored = false;
-      if (status < kFirstSystemStatus) {
+      if (status < midi::kFirstSystemStatus) {
         running = status;
         stored = read_channel_event(tick, status);
-      } else if (status == kMetaStatus) {
+      } else if (status == midi::kMeta) {
         stored = read_meta_event(tick, ended);
-      } else if (status == kSysExStatus || status == kSysExContinuation) {
+      } else if (status == midi::kSysEx || status == midi::kSysExContinuation) {
         stored = read_sysex_event(tick, status);
       } else {
         // System common and real-time bytes have no place in a file: their
@@ -116,7 +115,7 @@ class TrackParser {
   bool read_channel_event(uint64_t tick, uint8_t status) {
     std::size_t mark = begin_event(tick);
     bytes_.push_back(status);
-    for (int i = channel_data_count(status); i > 0; --i) bytes_.push_back(in_.u8() & kDataMask);
+    for (int i = channel_data_count(status); i > 0; --i) bytes_.push_back(in_.u8() & midi::kMaxDataByte);
     if (!in_.ok()) {
       drop_event(mark);
       return false;
@@ -141,7 +140,7 @@ class TrackParser {
     uint32_t length = in_.vlq();
     if (!in_.ok()) return false;
     std::size_t mark = begin_event(tick);
-    bytes_.push_back(kMetaStatus);
+    bytes_.push_back(midi::kMeta);
     bytes_.push_back(type);
     std::size_t data = bytes_.size();
     if (!copy_payload(length)) {
@@ -149,11 +148,11 @@ class TrackParser {
       return false;
     }
     end_event();
-    if (type == kMetaTempo && length >= kTempoLength) {
-      uint32_t value = (uint32_t{bytes_[data]} << 16) | (uint32_t{bytes_[data + 1]} << 8) | bytes_[data + 2];
-      if (value > 0) tempos_.push_back({tick, value});
+    if (type == midi::kMetaTempo && length >= midi::kTempoDataLength) {
+      uint32_t value = tempo_value(&bytes_[data]);
+      if (value > 0) tempos_.push_back({tick, value});  // a tempo of 0 cannot be timed
     }
-    ended = type == kMetaEndOfTrack;
+    ended = type == midi::kMetaEndOfTrack;
     return true;
   }
 
@@ -172,6 +171,7 @@ class TrackParser {
 
   ByteReader in_;
   uint32_t index_;
+  uint64_t startTick_;
   std::vector<TimedMidiEvent>& events_;
   std::vector<uint8_t>& bytes_;
   std::vector<RawTempo>& tempos_;
@@ -202,8 +202,8 @@ void merge_tracks(std::vector<TimedMidiEvent>& events, std::vector<std::size_t> 
 // Offset of the first header chunk (RMID files wrap the file in a RIFF chunk),
 // or the size when there is none.
 std::size_t find_header(ByteView smf) {
-  for (std::size_t i = 0; i + kTagSize <= smf.size; ++i) {
-    if (smf.matches(i, kHeaderTag, kTagSize)) return i;
+  for (std::size_t i = 0; i + midi::kTagSize <= smf.size; ++i) {
+    if (smf.matches(i, midi::kHeaderTag, midi::kTagSize)) return i;
   }
   return smf.size;
 }
@@ -213,15 +213,20 @@ std::size_t find_header(ByteView smf) {
 MidiTimeline MidiTimeline::parse(ByteView smf) {
   MidiTimeline timeline;
   std::size_t headerAt = find_header(smf);
-  if (headerAt + kChunkHeadSize + kMinHeaderLength > smf.size) return timeline;
+  if (headerAt + midi::kChunkHeadSize + midi::kHeaderDataLength > smf.size) return timeline;
 
-  ByteReader in(smf, headerAt + kTagSize);
-  uint32_t headerLength = in.u32be();
+  ByteReader in(smf, headerAt + midi::kTagSize);
+  uint32_t headerLength = std::max(in.u32be(), midi::kHeaderDataLength);
   timeline.hasHeader_ = true;
   timeline.format_ = static_cast<int>(in.u16be());
   in.u16be();  // declared track count: the chunks themselves are counted
   timeline.division_ = static_cast<uint16_t>(in.u16be());
-  std::size_t next = headerAt + kChunkHeadSize + std::max(headerLength, kMinHeaderLength);
+  std::size_t headerEnd = headerAt + midi::kChunkHeadSize;
+  // A header that claims more than the file holds leaves no room for tracks
+  // (compared before adding, so that no size can wrap).
+  std::size_t next = headerLength <= smf.size - headerEnd ? headerEnd + headerLength : smf.size;
+  bool sequential = timeline.format_ == kSequentialPatternsFormat;
+  uint64_t patternStart = 0;
 
   // Most events take three or more bytes of the file; with running status
   // resolved, their bytes take at most half as much again.
@@ -229,18 +234,20 @@ MidiTimeline MidiTimeline::parse(ByteView smf) {
   timeline.bytes_.reserve(smf.size + smf.size / 2);
   std::vector<RawTempo> tempos;
   std::vector<std::size_t> trackStarts;  // where each track's events begin
-  while (next <= smf.size && smf.size - next >= kChunkHeadSize) {
-    bool isTrack = smf.matches(next, kTrackTag, kTagSize);
-    ByteReader head(smf, next + kTagSize);
+  while (next <= smf.size && smf.size - next >= midi::kChunkHeadSize) {
+    bool isTrack = smf.matches(next, midi::kTrackTag, midi::kTagSize);
+    ByteReader head(smf, next + midi::kTagSize);
     uint32_t length = head.u32be();
-    std::size_t begin = next + kChunkHeadSize;
+    std::size_t begin = next + midi::kChunkHeadSize;
     std::size_t available = smf.size - begin;
     std::size_t size = std::min<std::size_t>(length, available);
     if (isTrack) {
       trackStarts.push_back(timeline.events_.size());
-      TrackParser parser(ByteView(smf.data + begin, size), timeline.trackCount_, timeline.events_, timeline.bytes_,
-                         tempos);
-      timeline.lengthTicks_ = std::max(timeline.lengthTicks_, parser.run());
+      TrackParser parser(ByteView(smf.data + begin, size), timeline.trackCount_, sequential ? patternStart : 0,
+                         timeline.events_, timeline.bytes_, tempos);
+      uint64_t trackEnd = parser.run();
+      timeline.lengthTicks_ = std::max(timeline.lengthTicks_, trackEnd);
+      patternStart = trackEnd;
       ++timeline.trackCount_;
     }
     if (length > available) break;
@@ -253,8 +260,8 @@ MidiTimeline MidiTimeline::parse(ByteView smf) {
   // The tempo map: one segment per tempo in force, starting at the default.
   MidiTempoPoint start;
   if (timeline.time_code()) {
-    int framesPerSecond = -static_cast<int>(static_cast<int8_t>(timeline.division_ >> 8));
-    uint32_t ticksPerFrame = timeline.division_ & 0xFF;
+    int framesPerSecond = -static_cast<int>(static_cast<int8_t>(timeline.division_ >> kFramesPerSecondShift));
+    uint32_t ticksPerFrame = timeline.division_ & kTicksPerFrameMask;
     timeline.timed_ = framesPerSecond > 0 && ticksPerFrame > 0;
     if (framesPerSecond == kDropFrameRate) {
       start.usPerUnit = kDropFrameMicros;

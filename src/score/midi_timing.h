@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/byte_reader.h"
+#include "score/midi_bytes.h"
 
 namespace mel {
 
@@ -20,7 +21,7 @@ struct MidiLength {
 MidiLength measure_midi_length(ByteView smf);
 
 // Microseconds per quarter note until the first tempo event.
-constexpr uint32_t kDefaultMidiTempo = 500000;
+constexpr uint32_t kDefaultMidiTempo = midi::kDefaultTempoValue;
 
 // Tick times are held at this value, so that no time conversion can overflow
 // however long a hostile file claims to be (about 2^36 ticks: years of music).
@@ -46,9 +47,13 @@ struct MidiTempoPoint {
   uint32_t ticksPerUnit = 1;
 };
 
-// A parsed Standard MIDI File (format 0, 1 or 2): every track's events merged
-// in time order (ties keep track order, then file order), the tempo map, and
-// the conversions between ticks, milliseconds and sixteenth notes.
+// A parsed Standard MIDI File: every track's events merged in time order (ties
+// keep track order, then file order), the tempo map, and the conversions
+// between ticks, milliseconds and sixteenth notes. The tracks of a format 0 or
+// 1 file play together; those of a format 2 file are independent patterns
+// that play one after another, so each pattern's times start where the one
+// before it ended (its end-of-track event), and a tempo carries on into the
+// patterns after it until another one is set.
 class MidiTimeline {
  public:
   // Parses smf. Never fails: bytes that do not form a file give an empty,
@@ -61,7 +66,7 @@ class MidiTimeline {
   // The raw division word of the header.
   uint16_t division() const { return division_; }
   // True for a time-code division (frames per second and ticks per frame).
-  bool time_code() const { return (division_ & 0x8000) != 0; }
+  bool time_code() const { return (division_ & midi::kTimeCodeDivisionBit) != 0; }
   // False when ticks cannot be turned into time (no header, division 0, or a
   // time-code division with 0 ticks per frame); every conversion then gives 0.
   bool timed() const { return timed_; }

@@ -90,6 +90,31 @@ TEST(MidiTiming, TwoTemposAtOneTickTheLaterWins) {
   EXPECT_EQ(timeline.length().milliseconds, 250);
 }
 
+TEST(MidiTiming, FormatTwoPatternsPlayOneAfterAnother) {
+  // Four quarters at 120, one at 60, then two with no tempo of their own: the
+  // 60 carries on into the third pattern.
+  TrackBuilder first, second, third;
+  first.tempo_bpm(0, 120).note_on(0, 0, 60).note_off(4 * kQuarter, 0, 60).end();
+  second.tempo_bpm(0, 60).note_on(0, 0, 62).note_off(kQuarter, 0, 62).end();
+  third.note_on(0, 0, 64).note_off(2 * kQuarter, 0, 64).end();
+  MidiTimeline patterns = parse(MidiFileBuilder(2, kQuarter).track(first).track(second).track(third).bytes());
+  EXPECT_EQ(patterns.format(), 2);
+  EXPECT_EQ(patterns.length_ticks(), 7u * kQuarter);
+  EXPECT_EQ(patterns.length().milliseconds, 2000 + 1000 + 2000);
+  EXPECT_EQ(patterns.length().sixteenths, 28);
+  std::vector<uint64_t> noteOns;
+  for (const TimedMidiEvent& e : patterns.events()) {
+    if (patterns.bytes_of(e).at(0) == 0x90) noteOns.push_back(e.tick);
+  }
+  EXPECT_EQ(noteOns, (std::vector<uint64_t>{0, 4 * kQuarter, 5 * kQuarter}));
+
+  // As format 1 the same tracks play together, and of the two tempi at tick 0
+  // the later track's wins.
+  MidiTimeline together = parse(MidiFileBuilder(1, kQuarter).track(first).track(second).track(third).bytes());
+  EXPECT_EQ(together.length_ticks(), 4u * kQuarter);
+  EXPECT_EQ(together.length().milliseconds, 4000);
+}
+
 TEST(MidiTiming, EmptyAndUntimedFilesMeasureZero) {
   EXPECT_EQ(measure_midi_length(ByteView()).milliseconds, 0);
   Bytes headerOnly = MidiFileBuilder(1, kQuarter).bytes();
