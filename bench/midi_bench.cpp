@@ -11,6 +11,7 @@
 
 #include "score/engine.h"
 #include "score/format_codes.h"
+#include "score/midi_bytes.h"
 #include "score/midi_reader.h"
 #include "score/midi_rewrite.h"
 #include "score/midi_timing.h"
@@ -22,7 +23,7 @@ using Bytes = std::vector<uint8_t>;
 constexpr int kDivision = 480;
 constexpr int kNoteTracks = 15;
 constexpr int kChordsPerTrack = 1200;
-constexpr int kDrumChannel = 9;
+namespace midi = mel::midi;
 
 void put_be(Bytes& out, uint32_t value, int n) {
   for (int i = n - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -40,7 +41,7 @@ void put_vlq(Bytes& out, uint32_t value) {
 }
 
 void put_chunk(Bytes& file, const char* tag, const Bytes& body) {
-  for (int i = 0; i < 4; ++i) file.push_back(static_cast<uint8_t>(tag[i]));
+  file.insert(file.end(), tag, tag + midi::kTagSize);
   put_be(file, static_cast<uint32_t>(body.size()), 4);
   for (uint8_t b : body) file.push_back(b);
 }
@@ -57,10 +58,11 @@ Bytes conductor_track() {
   Bytes t;
   for (uint32_t tick = 0; tick < kSongTicks; tick += kFourBars) {
     uint32_t tempo = 400000 + (tick / kFourBars) % 5 * 40000;
-    put_event(t, tick == 0 ? 0 : kFourBars, {0xFF, 0x51, 0x03, static_cast<uint8_t>(tempo >> 16),
-                                            static_cast<uint8_t>(tempo >> 8), static_cast<uint8_t>(tempo)});
+    put_event(t, tick == 0 ? 0 : kFourBars,
+              {midi::kMeta, midi::kMetaTempo, midi::kTempoDataLength, static_cast<uint8_t>(tempo >> 16),
+               static_cast<uint8_t>(tempo >> 8), static_cast<uint8_t>(tempo)});
   }
-  put_event(t, 0, {0xFF, 0x2F, 0x00});
+  put_event(t, 0, {midi::kMeta, midi::kMetaEndOfTrack, 0});
   return t;
 }
 
@@ -69,15 +71,15 @@ Bytes conductor_track() {
 Bytes note_track(int index) {
   int channel = index % 16;
   Bytes t;
-  put_event(t, 0, {static_cast<uint8_t>(0xC0 | channel), static_cast<uint8_t>(index * 7 % 128)});
-  put_event(t, 0, {static_cast<uint8_t>(0xB0 | channel), 0x07, 100});
-  const uint8_t noteOn = static_cast<uint8_t>(0x90 | channel);
+  put_event(t, 0, {static_cast<uint8_t>(midi::kProgramChange | channel), static_cast<uint8_t>(index * 7 % 128)});
+  put_event(t, 0, {static_cast<uint8_t>(midi::kControlChange | channel), midi::kControllerVolume, 100});
+  const uint8_t noteOn = static_cast<uint8_t>(midi::kNoteOn | channel);
   for (int chord = 0; chord < kChordsPerTrack; ++chord) {
     uint8_t root = static_cast<uint8_t>(36 + (chord * 5 + index * 3) % 48);
     if (chord % 64 == 63) {
-      put_event(t, 0, {static_cast<uint8_t>(0xE0 | channel), 0x00, static_cast<uint8_t>(0x30 + chord % 32)});
+      put_event(t, 0, {static_cast<uint8_t>(midi::kPitchBend | channel), 0x00, static_cast<uint8_t>(0x30 + chord % 32)});
     }
-    if (channel == kDrumChannel) {
+    if (channel == midi::kRhythmChannel) {
       put_event(t, 0, {noteOn, static_cast<uint8_t>(35 + chord % 12), 110});
       put_event(t, kDivision / 2, {static_cast<uint8_t>(35 + chord % 12), 0});
       continue;
@@ -89,7 +91,7 @@ Bytes note_track(int index) {
     put_event(t, 0, {static_cast<uint8_t>(root + 4), 0});
     put_event(t, 0, {static_cast<uint8_t>(root + 7), 0});
   }
-  put_event(t, 0, {0xFF, 0x2F, 0x00});
+  put_event(t, 0, {midi::kMeta, midi::kMetaEndOfTrack, 0});
   return t;
 }
 
@@ -99,9 +101,9 @@ Bytes large_midi_file() {
   put_be(header, kNoteTracks + 1, 2);
   put_be(header, kDivision, 2);
   Bytes file;
-  put_chunk(file, "MThd", header);
-  put_chunk(file, "MTrk", conductor_track());
-  for (int i = 0; i < kNoteTracks; ++i) put_chunk(file, "MTrk", note_track(i));
+  put_chunk(file, midi::kHeaderTag, header);
+  put_chunk(file, midi::kTrackTag, conductor_track());
+  for (int i = 0; i < kNoteTracks; ++i) put_chunk(file, midi::kTrackTag, note_track(i));
   return file;
 }
 
