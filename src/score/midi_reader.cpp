@@ -112,7 +112,6 @@ class MidiReader {
     bool usable = division != 0 && !(division & midi::kTimeCodeDivisionBit);
     song_.timebase = usable ? static_cast<int>(division) : kResetTimebase;
     if (!usable) add_notice(kDivisionNotice);
-    wholeNote_ = whole_note_ticks(song_.timebase, conv_.noteLengthScale);
     extractChannel_ = 0;
     std::size_t body = pos + midi::kChunkHeadSize;
     return length > in_.size - std::min(body, in_.size) ? in_.size : body + length;
@@ -160,7 +159,7 @@ class MidiReader {
         song_.sourceTrackSet.clear(trackMark_);
         trackMark_ = -1;
       }
-      if (records(track_)) song_.program[track_ - 1] = 0;  // a rhythm mark of the empty pass
+      forget_empty_pass();
     } else {
       write_rest(pendingRest_);
       put_end_of_track();
@@ -171,12 +170,28 @@ class MidiReader {
     pendingRest_ = 0;
     trackHasSound_ = false;
     trackPart_ = 0;
+    trackBegin_ = writePos_;
+    firstScanOfChunk_ = !repeated;
     if (records(track_)) {
       song_.trackStart[track_ - 1] = static_cast<int>(writePos_);
       if (format_ == 0) song_.part[track_ - 1] = extractChannel_ + 1;
     }
     if (format_ == 0) trackPart_ = extractChannel_ + 1;
     return true;
+  }
+
+  // A pass that found no sounding note leaves at most velocity events behind
+  // (every other control waits for a sounding note), and a rhythm mark or a
+  // count of notes that all fell to the note filter. None of it belongs to the
+  // pass that takes the score track over: it starts again from the track's
+  // first byte, so that the track still begins right after the previous end
+  // of track.
+  void forget_empty_pass() {
+    writePos_ = trackBegin_;
+    if (records(track_)) {
+      song_.program[track_ - 1] = 0;
+      song_.noteCount[track_ - 1] = 0;
+    }
   }
 
   void reset_pass_state() {
@@ -326,7 +341,8 @@ class MidiReader {
 
   // Note-ons this close to the previous taken one belong to the same chord.
   long long chord_window() const {
-    return static_cast<long long>(wholeNote_) * conv_.shortNoteCutLevel / kWholeNoteUnits;
+    long long wholeNote = whole_note_ticks(song_.timebase, conv_.noteLengthScale);
+    return wholeNote * conv_.shortNoteCutLevel / kWholeNoteUnits;
   }
 
   void end_pass() {
@@ -455,8 +471,11 @@ class MidiReader {
       set_tempo(tempo);
     }
     // The changes before the first sounding note decide the tempo in force
-    // when the music starts; they are recorded at their absolute tick.
-    if (track_ == 1 && !trackHasSound_) song_.tempoMap.push_back({tempo, clamp_to_int(now_)});
+    // when the music starts; they are recorded at their absolute tick. A
+    // chunk scanned again (next voice or channel) holds the same changes, so
+    // only its first scan records them: the map stays as long as the file's
+    // tempo events, however many passes an empty first track takes.
+    if (firstScanOfChunk_ && track_ == 1 && !trackHasSound_) song_.tempoMap.push_back({tempo, clamp_to_int(now_)});
   }
 
   void set_tempo(int tempo) {
@@ -508,20 +527,25 @@ class MidiReader {
   void finish() {
     if (trackHasSound_) {
       write_rest(pendingRest_);
-    } else if (track_ > 1 && writePos_ > kFirstTrackOffset && score_.bytes[writePos_ - 1] == kEndOfTrack) {
-      // The last score track stayed empty: drop it with the end mark before it.
-      if (trackMark_ >= 0) song_.sourceTrackSet.clear(trackMark_);
-      if (records(track_)) {
-        song_.trackStart[track_ - 1] = 0;
-        song_.part[track_ - 1] = 0;
-        song_.program[track_ - 1] = 0;
-      }
-      --writePos_;
-      --track_;
+    } else {
+      forget_empty_pass();
+      if (track_ > 1 && writePos_ > kFirstTrackOffset && score_.bytes[writePos_ - 1] == kEndOfTrack) drop_empty_last_track();
     }
     score_.length = writePos_;
     song_.trackCount = track_;
     apply_tempo_in_force_at_lead_in();
+  }
+
+  // The last score track stayed empty: it goes with the end mark before it.
+  void drop_empty_last_track() {
+    if (trackMark_ >= 0) song_.sourceTrackSet.clear(trackMark_);
+    if (records(track_)) {
+      song_.trackStart[track_ - 1] = 0;
+      song_.part[track_ - 1] = 0;
+      song_.program[track_ - 1] = 0;
+    }
+    --writePos_;
+    --track_;
   }
 
   // The tempo map holds the changes met before the first sounding note; the
@@ -545,7 +569,6 @@ class MidiReader {
   const char* headerTag_ = midi::kHeaderTag;
   const char* trackTag_ = midi::kTrackTag;
   int format_ = 1;
-  int wholeNote_ = whole_note_ticks(kResetTimebase, kScaleAsWritten);
   bool stopped_ = false;
 
   // Across passes.
@@ -557,6 +580,8 @@ class MidiReader {
   int chunkCount_ = 0;
   int chunkNumber_ = 0;
   int trackMark_ = -1;  // the source mark added while filling the current score track, -1 if none
+  std::size_t trackBegin_ = kFirstTrackOffset;  // where the current score track begins
+  bool firstScanOfChunk_ = true;
   int extractChannel_ = 0;
   uint32_t channelsSeen_ = 0;
   int chordVoice_ = 0;

@@ -168,6 +168,26 @@ TEST(MidiReader, ChordSplitGivesOneTrackPerVoiceOnOneChannel) {
   EXPECT_EQ(read(triad_file({kC, kE, kG}), split).song.trackCount, 1);
 }
 
+// Regression: without a header chunk the chord window was measured with the
+// whole note of an unscaled length, whatever the note length scale said, so
+// a headerless file split its chords differently from one with a 240 header.
+TEST(MidiReader, ChordWindowFollowsTheLengthScaleWithOrWithoutAHeader) {
+  Settings s;
+  s.play.TrackSplit = 1;
+  s.conv.noteLengthScale = 32;    // whole note = 1920 ticks at 240 per quarter
+  s.conv.shortNoteCutLevel = 30;  // chord window = 1920 * 30 / 960 = 60 ticks
+  TrackBuilder t;
+  t.note_on(0, 0, kC).note_on(45, 0, kE).note_off(960, 0, kC).note_off(0, 0, kE).end();
+  Result headed = read(MidiFileBuilder(1, kResetTimebase).track(t).bytes(), s);
+  Result headerless = read(t.chunk(), s);
+  for (const Result* r : {&headed, &headerless}) {
+    ASSERT_EQ(r->song.trackCount, 2);
+    std::vector<Track> tracks = r->tracks();
+    EXPECT_EQ(Result::notes(tracks[0]), (Track{{kC, 1005}}));
+    EXPECT_EQ(Result::notes(tracks[1]), (Track{{kRest, 45}, {kE, 960}}));
+  }
+}
+
 TEST(MidiReader, FormatZeroScansOncePerChannel) {
   TrackBuilder t;
   t.program(0, 1, 40)
@@ -207,6 +227,37 @@ TEST(MidiReader, FormatZeroSkipsChannelsWithoutNotes) {
   EXPECT_EQ(r.song.part[0], 3);
   EXPECT_EQ(r.song.sourceTrackSet.words[0], 1u << 2);
   EXPECT_EQ(Result::notes(r.tracks()[0]), (Track{{kC, kQuarter}}));
+}
+
+// Regression: a pass whose notes all fell to the note filter still wrote
+// their velocities, and the pass that took its score track over began after
+// them: the track no longer started right after the previous end of track,
+// its note count included the filtered notes, and a last track holding only
+// such velocities was kept although it never sounds.
+TEST(MidiReader, AnEmptyPassLeavesNothingBehind) {
+  Settings cut;
+  cut.conv.shortNoteCutLevel = 30;  // notes of 60 ticks or less at 480 fall
+  TrackBuilder drums;               // two short drum notes: a rhythm pass that stays empty
+  drums.note_on(0, 9, 36, 100).note_on(10, 9, 38, 40).end(10);
+  TrackBuilder melody;
+  melody.note_on(0, 0, kG, 90).note_off(kQuarter, 0, kG).end();
+  TrackBuilder shortNotes;
+  shortNotes.note_on(0, 0, kC, 100).note_off(10, 0, kC).end();
+  Result r = read(MidiFileBuilder(1, kQuarter).track(drums).track(melody).track(shortNotes).bytes(), cut);
+
+  ASSERT_EQ(r.song.trackCount, 1);
+  EXPECT_EQ(r.song.trackStart[0], 2);
+  EXPECT_EQ(r.tracks()[0], (Track{{kVelocityEvent, 90}, {kG, kQuarter}}));
+  EXPECT_EQ(r.score.length, 2u + 2 + 3);
+  EXPECT_EQ(r.song.noteCount[0], 1);
+  EXPECT_EQ(r.song.program[0], 0);  // not a rhythm track: the drums never sounded
+  EXPECT_EQ(r.song.trackStart[1], 0);
+  EXPECT_EQ(r.song.sourceTrackSet.words[0], 1u << 1);
+
+  // A song whose only pass stays empty is the two tempo bytes.
+  Result none = read(MidiFileBuilder(1, kQuarter).track(shortNotes).bytes(), cut);
+  EXPECT_EQ(none.score.length, 2u);
+  EXPECT_EQ(none.song.noteCount[0], 0);
 }
 
 TEST(MidiReader, ConductorChunkGivesItsScoreTrackToTheNextChunk) {
@@ -250,6 +301,20 @@ TEST(MidiReader, TempoMapHasNoLimitOfTwenty) {
   EXPECT_EQ(r.song.tempoMap.size(), 26u);
   EXPECT_EQ(r.song.tempo, 30);
   EXPECT_EQ(r.score.tempo(), 30);
+}
+
+// Regression: every scan of a chunk while score track 1 stayed empty recorded
+// the chunk's tempo changes again, so the map grew with the number of passes
+// (up to 256 per chunk with chord splitting) instead of with the file.
+TEST(MidiReader, RescannedChunkRecordsItsTempoChangesOnce) {
+  TrackBuilder t;  // format 0: channel 1's pass finds no note, channel 2's does
+  t.volume(0, 0, 100).tempo_bpm(0, 100).tempo_bpm(10, 90).note_on(10, 1, kC).note_off(kQuarter, 1, kC).end();
+  Result r = read(MidiFileBuilder(0, kQuarter).track(t).bytes());
+  ASSERT_EQ(r.song.trackCount, 1);
+  ASSERT_EQ(r.song.tempoMap.size(), 2u);
+  EXPECT_EQ(r.song.tempoMap[1].tempo, 90);
+  EXPECT_EQ(r.song.tempoMap[1].tick, 10);
+  EXPECT_EQ(r.song.tempo, 90);
 }
 
 // The tempo map keeps absolute ticks: a change while the first note sounds
