@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <random>
 #include <system_error>
 #include <thread>
 
@@ -57,6 +58,8 @@ constexpr double kMaxRenderSeconds = 60.0 * 60.0;
 // The player itself lets released notes ring for a moment after the last
 // event; this covers what is still in the device's buffers.
 constexpr auto kPlayTail = std::chrono::milliseconds(300);
+// Random names tried for the file being rendered before taking the last one.
+constexpr int kTemporaryNameAttempts = 100;
 // The synthesizer's default gain (0.2) leaves a single melody line very quiet.
 constexpr double kGain = 0.5;
 
@@ -129,9 +132,18 @@ struct Synth {
   }
 };
 
+// A name beside the target that no other file has, so that neither a file the
+// user keeps there nor a second render running at the same time is replaced.
 fs::path temporary_name_beside(const fs::path& target) {
-  fs::path temp = target;
-  temp += ".part";
+  std::random_device seed;
+  std::uniform_int_distribution<unsigned> draw(0, 0xFFFFFF);
+  fs::path temp;
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    temp = target;
+    temp += ".part" + std::to_string(draw(seed));
+    std::error_code ec;
+    if (!fs::exists(temp, ec)) break;
+  }
   return temp;
 }
 

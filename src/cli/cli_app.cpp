@@ -1,5 +1,7 @@
 #include "cli/cli_app.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <system_error>
@@ -73,6 +75,22 @@ struct Converted {
   Settings settings;
 };
 
+// An input that cannot be opened or holds no bytes is reported as unreadable
+// before its type is looked at, so the message names the real problem even
+// for a format that is not supported yet.
+int check_input_readable(const fs::path& input, std::ostream& err) {
+  errno = 0;
+  std::ifstream in(input, std::ios::binary);
+  if (!in) {
+    std::string reason = errno != 0 ? std::strerror(errno) : "cannot open it";
+    return failure(err, kExitInputUnreadable, "cannot read " + quoted(input) + ": " + reason);
+  }
+  if (in.peek() == std::ifstream::traits_type::eof()) {
+    return failure(err, kExitInputUnreadable, quoted(input) + " is empty");
+  }
+  return kExitOk;
+}
+
 // Checks that a path is a readable melody file and gives its type; on failure
 // reports and sets status.
 int detect_melody_file(const fs::path& input, Engine& engine, std::ostream& err, int& type) {
@@ -80,6 +98,7 @@ int detect_melody_file(const fs::path& input, Engine& engine, std::ostream& err,
   fs::file_status st = fs::status(input, ec);
   if (!fs::exists(st)) return failure(err, kExitInputUnreadable, "cannot read " + quoted(input) + ": no such file");
   if (fs::is_directory(st)) return failure(err, kExitInputUnreadable, quoted(input) + " is a folder, not a melody file");
+  if (int status = check_input_readable(input, err); status != kExitOk) return status;
   type = engine.detect(input);
   if (type == kInputPlaylist) {
     return failure(err, kExitUnsupported, quoted(input) + " is a playlist: give its files instead");
@@ -140,11 +159,41 @@ bool same_file(const fs::path& a, const fs::path& b) {
   return fs::equivalent(a, b, ec) && !ec;
 }
 
-int write_output(const fs::path& input, const fs::path& output, const std::vector<uint8_t>& bytes,
-                 std::ostream& err) {
-  if (same_file(input, output)) {
-    return failure(err, kExitOutputUnwritable, "will not overwrite the input " + quoted(input));
+// One convert call never replaces any of its own inputs, nor a file it has
+// already written: two inputs named alike in different folders would
+// otherwise leave only the last one's conversion in -d DIR.
+class BatchOutputs {
+ public:
+  explicit BatchOutputs(const std::vector<fs::path>& inputs) : inputs_(inputs) {}
+
+  // Reports and returns the exit status when output is taken; kExitOk if free.
+  int check(const fs::path& output, std::ostream& err) const {
+    for (const fs::path& input : inputs_) {
+      if (same_file(input, output)) {
+        return failure(err, kExitOutputUnwritable, "will not overwrite the input " + quoted(input));
+      }
+    }
+    for (const Written& earlier : written_) {
+      if (same_file(earlier.output, output)) {
+        return failure(err, kExitOutputUnwritable, "will not overwrite " + quoted(output) +
+                                                       ", written from " + quoted(earlier.input) + " just before");
+      }
+    }
+    return kExitOk;
   }
+
+  void add(const fs::path& input, const fs::path& output) { written_.push_back({input, output}); }
+
+ private:
+  struct Written {
+    fs::path input;
+    fs::path output;
+  };
+  const std::vector<fs::path>& inputs_;
+  std::vector<Written> written_;
+};
+
+int write_output(const fs::path& output, const std::vector<uint8_t>& bytes, std::ostream& err) {
   std::string reason;
   if (!write_file_atomic(output, bytes, &reason)) {
     return failure(err, kExitOutputUnwritable,
@@ -203,19 +252,24 @@ int run_convert(const CliRequest& request, std::ostream& out, std::ostream& err)
     }
   }
   const std::size_t total = request.inputs.size();
+  const TargetFormat target = request.target ? *request.target : *target_for_path(*request.output);
+  BatchOutputs outputs(request.inputs);
   int firstFailure = kExitOk;
   for (std::size_t i = 0; i < total; ++i) {
     const fs::path& input = request.inputs[i];
-    TargetFormat target = request.target ? *request.target : *target_for_path(*request.output);
     fs::path output = output_for(request, input);
     if (total > 1 || request.outputDir) {
       out << "[" << (i + 1) << "/" << total << "] " << input.string() << " -> " << output.string() << "\n";
       out.flush();
     }
-    CliRequest single = request;
-    if (target.mailText) single.settings.writers.mailBase64 = 1;
-    Converted c = convert_input(single, input, target.kind, false, err);
-    int status = c.status == kExitOk ? write_output(input, output, c.bytes, err) : c.status;
+    int status = outputs.check(output, err);
+    if (status == kExitOk) {
+      CliRequest single = request;
+      if (target.mailText) single.settings.writers.mailBase64 = 1;
+      Converted c = convert_input(single, input, target.kind, false, err);
+      status = c.status == kExitOk ? write_output(output, c.bytes, err) : c.status;
+    }
+    if (status == kExitOk) outputs.add(input, output);
     if (status != kExitOk && firstFailure == kExitOk) firstFailure = status;
   }
   return firstFailure;

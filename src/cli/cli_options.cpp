@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kVersion = "V8.00";
+constexpr const char* kWavExtension = ".wav";
 
 // Ranges of the options that have their own flag.
 constexpr int kMinKeyOffset = -24;
@@ -118,6 +119,14 @@ void apply_option_couplings(Settings& settings) {
   if (settings.conv.relnflg != 1) settings.conv.l16nouse = 0;
 }
 
+// Rendered sound only goes to a file named ".wav", so that swapped arguments
+// ("render song.mld song.mid") cannot replace a melody with WAV data.
+bool names_wav_file(const fs::path& path) { return lower_extension(path) == kWavExtension; }
+
+std::string wav_name_error(const std::string& what, const fs::path& path) {
+  return what + " writes a WAV file: its name must end in .wav, not '" + path.string() + "'";
+}
+
 // Checks the positional arguments and which options fit the command.
 bool check_request(const CliRequest& r, std::string& error) {
   std::size_t n = r.inputs.size();
@@ -133,6 +142,7 @@ bool check_request(const CliRequest& r, std::string& error) {
       break;
     case Command::Render:
       if (n != 2) error = "render needs an input file and an output .wav file";
+      else if (!names_wav_file(r.inputs[1])) error = wav_name_error("render", r.inputs[1]);
       break;
     case Command::Convert:
       if (n == 0) {
@@ -166,6 +176,8 @@ bool check_request(const CliRequest& r, std::string& error) {
     error = "--soundfont belongs to render and play";
   } else if (r.wavOut && r.command != Command::Play) {
     error = "--wav belongs to play";
+  } else if (r.wavOut && !names_wav_file(*r.wavOut)) {
+    error = wav_name_error("--wav", *r.wavOut);
   }
   return error.empty();
 }
@@ -414,7 +426,7 @@ std::string help_text() {
     << "  --to EXT               convert: the output format (see above)\n"
     << "  --cp932                info: print the report's CP932 bytes with CR LF line ends\n"
     << "  --soundfont PATH       render, play: the General MIDI SoundFont to use\n"
-    << "  --wav PATH             play: where to write the WAV file when no audio device works\n"
+    << "  --wav PATH.wav         play: where to write the WAV file when no audio device works\n"
     << "\n"
     << "Settings for --set (key or name, range, start value):\n";
   for (const OptionInfo& option : option_table()) {

@@ -169,6 +169,12 @@ TEST(CliOptions, CommandsAndTheirArguments) {
   EXPECT_FALSE(parse({"convert", "a.mid", "-o", "b.mid", "--cp932"}).ok);
   EXPECT_FALSE(parse({"info", "--soundfont", "x.sf2", "a.mid"}).ok);
   EXPECT_TRUE(parse({"render", "--soundfont", "x.sf2", "a.mid", "b.wav"}).ok);
+  // Sound is written only to ".wav" names: swapped arguments must not replace a melody.
+  EXPECT_TRUE(parse({"render", "a.mid", "B.WAV"}).ok);
+  EXPECT_EQ(parse({"render", "a.mld", "a.mid"}).error,
+            "render writes a WAV file: its name must end in .wav, not 'a.mid'");
+  EXPECT_TRUE(parse({"play", "--wav", "x.wav", "a.mid"}).ok);
+  EXPECT_FALSE(parse({"play", "--wav", "a.mld", "a.mid"}).ok);
   // "--" ends the options: a file may start with a dash.
   ParseResult dashed = parse({"detect", "--", "-odd.mid"});
   ASSERT_TRUE(dashed.ok);

@@ -15,6 +15,9 @@
 #include "cli/cli_app.h"
 #include "cli/cli_options.h"
 #include "cli/text_encoding.h"
+#include "formats/mail_text.h"
+#include "support/mfi_builder.h"
+#include "support/smaf_builder.h"
 
 #if defined(MEL_TOOL_PATH) && !defined(_WIN32)
 #include <sys/wait.h>
@@ -160,6 +163,7 @@ TEST_F(CliTool, BadInputsGiveTheirOwnStatusAndOneLine) {
   fs::create_directories(path("folder.mid"));
   write_bytes(path("noise.bin"), random_bytes(300, 7));
   write_bytes(path("empty.mid"), {});
+  write_bytes(path("empty.txt"), {});
   write_bytes(path("list.m3u"), {'a', '.', 'm', 'i', 'd', '\n'});
 
   struct Case {
@@ -169,7 +173,9 @@ TEST_F(CliTool, BadInputsGiveTheirOwnStatusAndOneLine) {
   } cases[] = {
       {{"convert", "missing.mid", "-o", "x.mid"}, kExitInputUnreadable, "cannot read 'missing.mid': no such file"},
       {{"convert", "folder.mid", "-o", "x.mid"}, kExitInputUnreadable, "'folder.mid' is a folder, not a melody file"},
-      {{"convert", "empty.mid", "-o", "x.mid"}, kExitInputUnreadable, "cannot read 'empty.mid' (unreadable or empty)"},
+      {{"convert", "empty.mid", "-o", "x.mid"}, kExitInputUnreadable, "'empty.mid' is empty"},
+      // Empty text is unreadable, not "MML text" whose reader may be missing.
+      {{"info", "empty.txt"}, kExitInputUnreadable, "'empty.txt' is empty"},
       {{"info", "noise.bin"}, kExitUnsupported, "'noise.bin' is not a supported melody file"},
       {{"info", "list.m3u"}, kExitUnsupported, "'list.m3u' is a playlist: give its files instead"},
       {{"convert", "--speed", "0", "noise.bin", "-o", "x.mid"}, kExitUsage, "--speed 0 is outside 1..255"},
@@ -291,6 +297,28 @@ TEST_F(CliTool, BatchConvertPrintsOneProgressLinePerFile) {
   EXPECT_FALSE(fs::exists(path("out/sub/c.mid")));
 }
 
+TEST_F(CliTool, BatchNeverReplacesItsOwnInputsOrOutputs) {
+  const std::vector<uint8_t> melody = {0x04, 0x84, 0x01, 0x03, 0x05, 0xFF};  // X-PmailDX: tempo, length, C E G
+  fs::create_directories(path("one"));
+  fs::create_directories(path("two"));
+  write_bytes(path("one/x.dat"), melody);
+  write_bytes(path("two/x.dat"), {0x04, 0x84, 0x05, 0xFF});
+  // Two inputs of the same name: the second must not replace the first's result.
+  ToolRun r = run({"convert", "one/x.dat", "two/x.dat", "-d", "out", "--to", "mid"});
+  EXPECT_EQ(r.status, kExitOutputUnwritable);
+  EXPECT_EQ(r.err, "melvarino: will not overwrite 'out/x.mid', written from 'one/x.dat' just before\n");
+  ToolRun first = run({"convert", "one/x.dat", "-o", "first.mid"});
+  ASSERT_EQ(first.status, kExitOk) << first.err;
+  EXPECT_EQ(read_bytes(path("out/x.mid")), read_bytes(path("first.mid")));
+
+  // An output that is another input of the same call is left alone.
+  write_bytes(path("s.dat"), melody);
+  write_bytes(path("s.mid"), small_midi_file());
+  r = run({"convert", "s.dat", "s.mid", "-d", ".", "--to", "mid"});
+  EXPECT_EQ(r.status, kExitOutputUnwritable);
+  EXPECT_EQ(read_bytes(path("s.mid")), small_midi_file());
+}
+
 TEST_F(CliTool, InfoPrintsTheReportAsUtf8OrRawBytes) {
   write_bytes(path("a.mid"), small_midi_file());
   ToolRun r = run({"info", "--key", "2", "a.mid"});
@@ -306,6 +334,54 @@ TEST_F(CliTool, InfoPrintsTheReportAsUtf8OrRawBytes) {
   EXPECT_EQ(raw.out.rfind("曲名「テスト」\r\n", 0), 0u);
   EXPECT_NE(raw.out.find("ｷｰｺﾝﾄﾛｰﾙ #2\r\n"), std::string::npos);
   EXPECT_EQ(to_terminal_text(raw.out) + "\n", r.out);
+}
+
+// The title each handset format stores reaches the terminal as UTF-8, and what
+// a reader could not read is said on stderr.
+TEST_F(CliTool, InfoShowsTheTitleOfEachHandsetFormatAndTheReaderNotices) {
+  test::MfiBuilder mfi;
+  mfi.title("さくら");
+  mfi.track().tempo(0, 0xC3, 120).note(0, 0, 15, 40).end(48);
+  const std::vector<uint8_t> mfiBytes = mfi.bytes();
+  write_bytes(path("m.mld"), mfiBytes);
+  write_bytes(path("mail.mld"), encode_mail_text(ByteView(mfiBytes)));
+
+  test::SmafSequence seq;
+  seq.note(0, 0, 1, 0, 100).end_marker(100);
+  test::SmafTrack handy;
+  handy.sequence = seq.bytes();
+  test::SmafTrack mobile = handy;
+  mobile.formatType = 1;  // the mobile-standard form, which is skipped with a notice
+  write_bytes(path("s.mmf"), test::smaf_file({test::smaf_contents("ST:春の歌,CR:x"), handy.build(), mobile.build()}));
+
+  const std::string kanjiTitle = "漢字";
+  std::vector<uint8_t> kanji = {0xEF, 0x41, 0x8B, 0xA4, 0x81, 0x40, 0x81, 0x40, 0x81, 0x50,  // header, tempo code 0x50
+                                0x8C, 0x40,                                                  // a note
+                                0xEF, 0x42, '0', '0', '0', '4'};                             // the title, 4 bytes
+  kanji.insert(kanji.end(), kanjiTitle.begin(), kanjiTitle.end());
+  write_bytes(path("k.mld"), kanji);
+
+  write_bytes(path("p.dat"), {0x03, 0x84, 0x01, 0x02, 0xFF});  // tempo 100, two quarter notes: 1.2 s
+  write_bytes(path("mail.dat"), {'A', '4', 'Q', 'B', 'A', 'v', '8', '='});  // the same as mail text
+
+  struct Case {
+    const char* file;
+    std::string firstLine;
+  } cases[] = {
+      {"m.mld", u8"曲名「さくら」"},      {"mail.mld", u8"曲名「さくら」"}, {"s.mmf", u8"曲名「春の歌」"},
+      {"k.mld", u8"曲名「漢字」"},        {"p.dat", u8"ﾃﾝﾎﾟ=100　1.200秒"},
+      {"mail.dat", u8"ﾃﾝﾎﾟ=100　1.200秒"},
+  };
+  for (const Case& c : cases) {
+    ToolRun r = run({"info", c.file});
+    ASSERT_EQ(r.status, kExitOk) << c.file << ": " << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), c.firstLine) << c.file;
+    if (std::string(c.file) == "s.mmf") {
+      EXPECT_EQ(r.err.rfind("melvarino: s.mmf: SMAF sequence in the mobile-standard form", 0), 0u) << r.err;
+    } else {
+      EXPECT_EQ(r.err, "") << c.file;
+    }
+  }
 }
 
 TEST_F(CliTool, AudioCommands) {
@@ -333,6 +409,11 @@ TEST_F(CliTool, AudioCommands) {
   EXPECT_GT(loudest, 1000);
 
   EXPECT_EQ(run({"render", "a.mid", "plainfile/a.wav"}).status, kExitOutputUnwritable);
+  // A file beside the WAV that merely looks like a render in progress is kept.
+  write_bytes(path("c.wav.part"), {'k', 'e', 'e', 'p'});
+  ASSERT_EQ(run({"render", "a.mid", "c.wav"}).status, kExitOk);
+  EXPECT_EQ(read_text(path("c.wav.part")), "keep");
+  EXPECT_GT(fs::file_size(path("c.wav")), 44u);
   ToolRun noFont = run({"render", "--soundfont", "nowhere.sf2", "a.mid", "b.wav"});
   EXPECT_EQ(noFont.status, kExitInputUnreadable);
   EXPECT_FALSE(fs::exists(path("b.wav")));
