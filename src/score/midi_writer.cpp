@@ -26,6 +26,10 @@ constexpr uint8_t kTimeSignature[] = {4, 2, 24, 8};
 constexpr uint64_t kMaxTempoValue = midi::kMaxTempoValue;
 constexpr int kTempoValueSize = static_cast<int>(midi::kTempoDataLength);
 constexpr int kMaxSpeedFactor = 255;
+// The score keeps its tempo in two bytes.
+constexpr int kMaxScoreTempo = 0xFFFF;
+// The timing track steps in sixteenth notes.
+constexpr int kSixteenthsPerQuarter = 4;
 
 // Channel index 9 (MIDI channel 10) is kept for rhythm tracks.
 constexpr int kRhythmChannel = midi::kRhythmChannel;
@@ -113,7 +117,7 @@ class MidiFileWriter {
     int tempo = (score_.at(0) << 8) | score_.at(1);
     if (tempo > 0) return tempo;
     // A score without tempo bytes: fall back on the song header.
-    return song_.tempo > 0 && song_.tempo <= 0xFFFF ? song_.tempo : kResetTempo;
+    return song_.tempo > 0 && song_.tempo <= kMaxScoreTempo ? song_.tempo : kResetTempo;
   }
 
   uint32_t tempo_value() const {
@@ -416,7 +420,7 @@ class MidiFileWriter {
 
   // A sixteenth note at the file's division, at least one tick.
   long long timing_step() const {
-    long long step = static_cast<long long>(song_.timebase / 4) * noteLengthScale_ / kScaleAsWritten;
+    long long step = static_cast<long long>(song_.timebase / kSixteenthsPerQuarter) * noteLengthScale_ / kScaleAsWritten;
     return std::max<long long>(step, 1);
   }
 

@@ -189,6 +189,28 @@ TEST(MidiWriterFile, ForSavingWritesTitleCopyrightAndNoTimingTrack) {
   EXPECT_MIDICSV_ACCEPTS(bytes);
 }
 
+TEST(MidiWriterFile, LongTextsUseTwoByteLengthsAndStopAt255Bytes) {
+  ScoreBuilder b(120, 48);
+  b.track().note(60, 48);
+  b.song().title = std::string(200, 'T');
+  b.song().copyright = std::string(300, 'C');  // longer than a song text may be
+  Bytes bytes = write_midi_file(b.score(), b.song(), file_settings());
+  MidiFile file = split_file(bytes);
+  ASSERT_TRUE(file.ok);
+  Bytes expected = {0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8, 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};
+  expected.insert(expected.end(), {0x00, 0xFF, 0x03, 0x81, 0x48});  // 200 = 1 * 128 + 72
+  expected.insert(expected.end(), 200, 'T');
+  expected.insert(expected.end(), {0x00, 0xFF, 0x02, 0x81, 0x7F});  // 255 = 1 * 128 + 127
+  expected.insert(expected.end(), 255, 'C');
+  EXPECT_EQ(file.conductor, with_end_of_track(expected));
+
+  test::MidiCsv csv = test::run_midicsv(bytes);
+  if (!csv.available) GTEST_SKIP() << csv.error;
+  ASSERT_TRUE(csv.ok) << csv.error;
+  ASSERT_EQ(test::csv_rows(csv, "Title_t").size(), 1u);
+  EXPECT_EQ(test::csv_rows(csv, "Title_t")[0][3], '"' + std::string(200, 'T') + '"');
+}
+
 TEST(MidiWriterFile, ForPlaybackDropsTextsAndAddsSilentSixteenthTrack) {
   ScoreBuilder b(120, 48);
   b.title("title");
