@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "score/midi_bytes.h"
+
 namespace mel {
 namespace {
 
@@ -35,6 +37,8 @@ constexpr uint8_t kHandyPhoneForm = 0;
 constexpr int kChannelsPerChunk = 4;
 constexpr int kRhythmStatus = 3;  // low two bits of a channel's status nibble
 constexpr int kStatusMask = 3;
+constexpr int kStatusNibbleShift = 4;  // even channels in the high nibble
+constexpr uint8_t kStatusNibbleMask = 0x0F;
 
 // Contents information texts.
 constexpr char kTitleTag[] = "ST:";
@@ -55,6 +59,7 @@ constexpr std::size_t kVoiceNumberOffset = 7;
 constexpr std::size_t kVoiceParamsOffset = 10;
 constexpr std::size_t kVoiceParamCount = 10;
 constexpr int kVoiceCount = 256;
+constexpr std::size_t kGmProgramCount = 128;  // table entries 128-255 repeat the programs
 
 // ---------------------------------------------------------------------------
 // Sequence events
@@ -74,20 +79,25 @@ constexpr int kOctaveShift = 4;
 constexpr uint8_t kOctaveMask = 0x03;
 constexpr uint8_t kNoteMask = 0x0F;
 
-constexpr int kProgramChange = 0x30;
-constexpr int kBankSelect = 0x31;
+constexpr int kProgramChangeControl = 0x30;
+constexpr int kBankSelectControl = 0x31;
 constexpr int kOctaveShiftControl = 0x32;
-constexpr int kChannelVolume = 0x37;
+constexpr int kChannelVolumeControl = 0x37;
 constexpr int kPanControl = 0x3A;
 constexpr int kExpressionControl = 0x3B;
 
 constexpr int kMaxNumberBytes = 4;  // variable-length numbers are read to at most 4 bytes
+constexpr uint8_t kNumberMoreBit = 0x80;
+constexpr uint8_t kNumberBitsMask = 0x7F;
+constexpr int64_t kNumberRadix = 128;
 constexpr int kRhythmBankFrom = 128;
 constexpr int kOctaveDownFrom = 128;
 constexpr int kMaxProgramValue = 128;  // program + 1
-constexpr int kMaxDataByte = 127;
-constexpr int kFullLevel = 127;
+// Volume, expression and pan: levels on the MIDI data-byte scale.
+constexpr int kFullLevel = midi::kMaxDataByte;
 constexpr int kLowestMelodicKey = 36;  // octave 0, note 0
+// A gate more than this many ticks short of the next event ends the note early.
+constexpr int64_t kGateSlack = 2;
 constexpr int kSemitonesPerOctave = 12;
 
 // Reading stops once the score passes this position, so the last event and
@@ -126,7 +136,10 @@ constexpr int64_t kDeviationTolerance = 30;
 // is close to a quarter note or longer.
 constexpr int64_t kStepRatioScale = 10;
 constexpr int64_t kStepRatioLimit = 13;
-constexpr int kMaxTimebase = 32767;  // the largest MIDI division in ticks per quarter
+constexpr int kMaxTimebase = midi::kMaxDivision;  // a timebase a MIDI file can carry
+// Longer note-to-note steps are no beat (and keep the per-mille arithmetic
+// far from overflow).
+constexpr int64_t kMaxBeatStep = INT32_MAX;
 constexpr int kMaxTempo = 65535;     // two tempo bytes
 
 // ---------------------------------------------------------------------------
@@ -145,7 +158,7 @@ constexpr std::array<VoiceParams, 3> kFmVoiceTable{{
 int program_for_voice(const uint8_t* params) {
   for (std::size_t i = 0; i < kFmVoiceTable.size(); ++i) {
     if (std::equal(kFmVoiceTable[i].begin(), kFmVoiceTable[i].end(), params)) {
-      return static_cast<int>(i % 128) + 1;
+      return static_cast<int>(i % kGmProgramCount) + 1;
     }
   }
   return 0;
@@ -162,15 +175,16 @@ int clamp_to_int(int64_t value) {
 }
 
 bool is_shift_jis_lead(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool is_shift_jis_trail(uint8_t b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 // A SMAF variable-length number: 7 bits a byte, the high bit set on every byte
 // but the last, and each continuation counts one more, so 81 00 is 256.
 int64_t read_number(ByteReader& in) {
   uint8_t b = in.u8();
-  int64_t value = b & 0x7F;
-  for (int i = 1; i < kMaxNumberBytes && (b & 0x80); ++i) {
+  int64_t value = b & kNumberBitsMask;
+  for (int i = 1; i < kMaxNumberBytes && (b & kNumberMoreBit); ++i) {
     b = in.u8();
-    value = (value + 1) * 128 + (b & 0x7F);
+    value = (value + 1) * kNumberRadix + (b & kNumberBitsMask);
   }
   return value;
 }
@@ -198,7 +212,8 @@ bool is_file_level_tag(ByteView in, std::size_t pos) {
 // Reads one contents text starting at pos: up to the next unescaped comma or
 // the data's end. "\\" stands for "\", "\," for ","; a "\" before any other
 // byte is dropped. Double-byte Shift-JIS characters are copied whole, so a
-// second byte that happens to be "\" is kept. Returns the position after it.
+// second byte that happens to be "\" is kept (a lead byte without a valid
+// second byte stands alone). Returns the position after it.
 std::size_t read_contents_text(ByteView data, std::size_t pos, std::string& field) {
   std::string text;
   auto keep = [&text](std::initializer_list<uint8_t> bytes) {
@@ -211,7 +226,7 @@ std::size_t read_contents_text(ByteView data, std::size_t pos, std::string& fiel
       ++pos;
       break;
     }
-    if (is_shift_jis_lead(b) && pos + 1 < data.size) {
+    if (is_shift_jis_lead(b) && pos + 1 < data.size && is_shift_jis_trail(data.at(pos + 1))) {
       keep({b, data.at(pos + 1)});
       pos += 2;
     } else if (b == kTextEscape) {
@@ -504,18 +519,18 @@ class SmafReader {
 
   void apply_control(int type, int value) {
     switch (type) {
-      case kProgramChange: change_program(value); break;
-      case kBankSelect: select_bank(value); break;
+      case kProgramChangeControl: change_program(value); break;
+      case kBankSelectControl: select_bank(value); break;
       case kOctaveShiftControl:
         pass_.octaveShift = value < kOctaveDownFrom ? value : -(value - kOctaveDownFrom);
         break;
-      case kChannelVolume:
-        pass_.volume = std::min(value, kMaxDataByte);
+      case kChannelVolumeControl:
+        pass_.volume = std::min(value, kFullLevel);
         update_volume();
         break;
-      case kPanControl: pass_.pending.pan = std::min(value, kMaxDataByte); break;
+      case kPanControl: pass_.pending.pan = std::min(value, kFullLevel); break;
       case kExpressionControl:
-        pass_.expression = std::min(value, kMaxDataByte);
+        pass_.expression = std::min(value, kFullLevel);
         update_volume();
         break;
       default: break;
@@ -547,18 +562,12 @@ class SmafReader {
     pass_.pending.programChange = -1;
   }
 
+  // Short expression x: 0 for 0 and 1, 16 for 2, 32 for 3, 8x + 16 for 4-13,
+  // full for 14 and 15.
   void apply_short_expression(int x) {
-    if (x <= 1) {
-      pass_.expression = 0;
-    } else if (x == 2) {
-      pass_.expression = 16;
-    } else if (x == 3) {
-      pass_.expression = 32;
-    } else if (x <= 13) {
-      pass_.expression = 8 * x + 16;
-    } else {
-      pass_.expression = kFullLevel;
-    }
+    static constexpr std::array<int, 16> kShortExpressionLevels{
+        0, 0, 16, 32, 48, 56, 64, 72, 80, 88, 96, 104, 112, 120, kFullLevel, kFullLevel};
+    pass_.expression = kShortExpressionLevels[static_cast<std::size_t>(x) & kShortValueMask];
     update_volume();
   }
 
@@ -566,25 +575,47 @@ class SmafReader {
 
   // ---- closing notes ------------------------------------------------------
 
+  // How long a closed note sounds and how much rest follows it before the
+  // event that closed it.
+  struct NoteLength {
+    int64_t sounding = 0;
+    int64_t after = 0;
+  };
+
+  // A note closed by the next event sounds until that event, unless its gate
+  // is well short of it: then it sounds gate + 1 ticks and the rest of the
+  // time follows as a rest. At the end of the sequence (fullGate) it sounds
+  // exactly its gate, even past the end.
+  static NoteLength note_length(const PendingNote& note, bool fullGate) {
+    if (fullGate) return {note.gate, std::max<int64_t>(0, note.elapsed - note.gate)};
+    if (note.elapsed - note.gate > kGateSlack) return {note.gate + 1, note.elapsed - note.gate - 1};
+    return {note.elapsed, 0};
+  }
+
   // Writes the pending note (or adds its time to the accumulated rest) and
-  // leaves a silent pending note behind. With fullGate a note lasts at least
-  // its gate even when the sequence ends sooner.
+  // leaves a silent pending note behind.
   void close_note(bool fullGate) {
     PendingNote note = pass_.note;
     pass_.note = PendingNote{};
     if (pass_.track == 0 || stopped_) return;
-    int64_t elapsed = note.elapsed;
-    if (fullGate && note.sounding) elapsed = std::max(elapsed, note.gate);
-    int key = note.sounding ? filter_note(song_, options_, note.key, clamp_to_int(elapsed), note.rhythm) : 0;
+    NoteLength length{note.elapsed, 0};
+    int key = 0;
+    if (note.sounding) {
+      length = note_length(note, fullGate);
+      // The filter judges the time the note has: up to the next event, or
+      // its gate when it rings out at the end.
+      int64_t judged = fullGate ? note.gate : note.elapsed;
+      key = filter_note(song_, options_, note.key, clamp_to_int(judged), note.rhythm);
+    }
 
     write_current_controls();
     pass_.current = pass_.pending;
     pass_.pending = Controls{};
 
     if (key == 0) {
-      pass_.restToWrite += elapsed;
+      pass_.restToWrite += length.sounding + length.after;
     } else {
-      write_sounding_note(key, elapsed, note.gate);
+      write_sounding_note(key, length);
     }
   }
 
@@ -599,17 +630,17 @@ class SmafReader {
     if (pass_.rhythm && records_track()) song_.program[pass_.track - 1] = kRhythmProgram;
   }
 
-  void write_sounding_note(int key, int64_t elapsed, int64_t gate) {
+  // Writes the accumulated rest and the note. A note that no longer fits in
+  // the score (reading stops inside its rest) leaves no trace in the track's
+  // fields, so that a track cut off that way counts as having no note.
+  void write_sounding_note(int key, NoteLength length) {
     int64_t rest = pass_.restToWrite;
-    if (!pass_.hasNote) mark_first_note(rest);
     write_duration(kRest, rest);
-    // A gate well short of the time to the next event sounds gate + 1 ticks
-    // and the rest of the time becomes the next accumulated rest.
-    int64_t length = elapsed - gate > 2 ? gate + 1 : elapsed;
-    pass_.restToWrite = elapsed - length;
+    pass_.restToWrite = length.after;
+    if (write_duration(key, length.sounding) == 0) return;
+    if (!pass_.hasNote) mark_first_note(rest);
     estimate_beat(pass_.lastNoteLength, rest);
-    write_duration(key, length);
-    pass_.lastNoteLength = length;
+    pass_.lastNoteLength = length.sounding;
     if (records_track()) song_.lastNoteEnd[pass_.track - 1] = clamp_to_int(pass_.writtenTime + 1);
   }
 
@@ -637,18 +668,21 @@ class SmafReader {
   }
 
   // Writes a note (key) or rest (kRest) of any length, the way the event
-  // writer splits long ones, until the score is full.
-  void write_duration(int code, int64_t ticks) {
-    while (ticks > 0 && !stopped_) {
-      int piece = static_cast<int>(std::min<int64_t>(ticks, kMaxEventDuration));
+  // writer splits long ones, until the score is full. Returns the ticks
+  // written.
+  int64_t write_duration(int code, int64_t ticks) {
+    int64_t written = 0;
+    while (ticks > written && !stopped_) {
+      int piece = static_cast<int>(std::min<int64_t>(ticks - written, kMaxEventDuration));
       std::size_t n = write_event(song_, score_.bytes.data() + pos_, score_end(), pass_.track, code, piece);
       if (n == 0) break;
       advance(n);
-      ticks -= piece;
-      pass_.writtenTime += piece;
+      written += piece;
       code = kRest;
     }
+    pass_.writtenTime += written;
     raise_song_length(pass_.writtenTime);
+    return written;
   }
 
   bool records_track() const { return pass_.track >= 1 && pass_.track <= kMaxTracks; }
@@ -658,16 +692,20 @@ class SmafReader {
   void begin_pass(int channel, std::size_t tagPos) {
     if (!tracks_.empty()) {
       finish_track();
-      if (stopped_) return;
-      if (pos_ < score_.bytes.size()) score_.bytes[pos_] = kEndOfTrack;
+      // An end of track that would pass the bound could only be followed by
+      // an empty track: the score ends with the finished track instead.
+      if (stopped_ || pos_ + 1 > kScoreReadBound) {
+        stopped_ = true;
+        return;
+      }
+      score_.bytes[pos_] = kEndOfTrack;
       advance(1);
-      if (stopped_) return;
     }
     pass_ = Pass{};
     pass_.channel = channel;
     pass_.track = static_cast<int>(tracks_.size()) + 1;
     uint8_t status = in_.at(tagPos + kChannelStatusOffset + channel / 2);
-    int nibble = channel % 2 == 0 ? status >> 4 : status & 0x0F;
+    int nibble = channel % 2 == 0 ? status >> kStatusNibbleShift : status & kStatusNibbleMask;
     pass_.rhythm = (nibble & kStatusMask) == kRhythmStatus;
     tracks_.push_back(TrackMark{pos_, false});
     if (records_track()) {
@@ -730,6 +768,7 @@ class SmafReader {
   void estimate_beat(int64_t previousLength, int64_t rest) {
     if (!(rest < previousLength / 2)) return;
     int64_t step = previousLength + rest;
+    if (step > kMaxBeatStep) return;
     if (referenceStep_ == 0 || step < referenceStep_) {
       int64_t n = deviation(referenceStep_ * kPerMille / step);
       if (within_tolerance(n)) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -101,6 +102,12 @@ TEST(SmafReader, ContentsTextsFollowEscapes) {
   EXPECT_EQ(r.song.copyright, "x\\yz");
   EXPECT_EQ(r.song.title, "end");
 
+  // A Shift-JIS lead byte without a valid second byte does not swallow the
+  // comma after it.
+  r = read(smaf_file({smaf_contents("ST:A\x81,CR:C")}));
+  EXPECT_EQ(r.song.title, "A\x81");
+  EXPECT_EQ(r.song.copyright, "C");
+
   r = read(smaf_file({smaf_contents("ST:" + std::string(300, 'a'))}));
   EXPECT_EQ(r.song.title.size(), 255u);
 }
@@ -171,6 +178,13 @@ TEST(SmafReader, HowSequencesEnd) {
   r = read(smaf_file_with_sequence(SmafSequence().note(0, 0, 1, 0, 50).note(10, 0, 1, 2, 50).end().note(0, 0, 1, 4, 9)));
   EXPECT_EQ(track(r, 1), "n48/10 n50/50");
   EXPECT_EQ(r.song.songLength, 60);
+
+  // The end of sequence lets the note ring exactly its gate, also when time
+  // passed after the gate: the rest of that time follows as a rest.
+  r = read(smaf_file_with_sequence(SmafSequence().note(0, 0, 1, 0, 10).nop(20).end().note(0, 0, 1, 4, 9)));
+  EXPECT_EQ(track(r, 1), "n48/10 r10");
+  r = read(smaf_file_with_sequence(SmafSequence().note(0, 0, 1, 0, 10).nop(12).end()));
+  EXPECT_EQ(track(r, 1), "n48/10 r2");
 
   // A sequence without its end event keeps its last note, also when the data
   // stops inside the next event.
@@ -410,6 +424,48 @@ TEST(SmafReader, StopsBeforeTheScoreBufferEnds) {
   EXPECT_LE(r.score.length, 0x3FFF8u + 8);
   EXPECT_GT(r.score.length, 0x3F000u);
   expect_well_formed(r);
+}
+
+// Channel 0 plays legato notes that fill the first track with exactly pieces
+// score events of 65535 ticks (2 + 3 x pieces bytes); channel 1 plays one
+// note that starts secondStart pieces in, during channel 0's first note.
+Bytes score_filling_file(uint32_t pieces, uint32_t secondStart) {
+  const uint32_t kPiece = 65535;
+  const uint32_t kPiecesPerNote = 3000;  // a length that fits a four-byte SMAF number
+  SmafSequence seq;
+  uint32_t now = 0;    // time of the last event, in pieces
+  uint32_t start = 0;  // start of the next channel 0 note, in pieces
+  for (uint32_t left = pieces; left > 0;) {
+    uint32_t n = std::min(left, kPiecesPerNote);
+    seq.note((start - now) * kPiece, 0, 1, start % 2 == 0 ? 0 : 2, n * kPiece);
+    now = start;
+    if (start == 0) {
+      seq.note(secondStart * kPiece, 1, 1, 0, 10);
+      now = secondStart;
+    }
+    start += n;
+    left -= n;
+  }
+  return smaf_file_with_sequence(seq.end());
+}
+
+TEST(SmafReader, ScoreFullEndsOnACompleteTrack) {
+  // The first track ends exactly at the bound: its end of track would pass
+  // it, so the score ends with that track instead of a dangling end of track.
+  Result r = read(score_filling_file(87378, 0));
+  expect_well_formed(r);
+  EXPECT_EQ(r.score.length, 0x3FFF8u);
+  EXPECT_EQ(r.song.trackCount, 1);
+
+  // The second track's leading rest fills the score before its note: the
+  // track has no note and goes, with its end of track and its fields.
+  r = read(score_filling_file(87278, 200));
+  expect_well_formed(r);
+  EXPECT_EQ(r.song.trackCount, 1);
+  EXPECT_EQ(r.score.length, 2u + 3u * 87278u);
+  EXPECT_EQ(r.song.firstNoteTime[1], 0);
+  EXPECT_EQ(r.song.noteCount[1], 0);
+  EXPECT_EQ(r.song.leadIn, 0);
 }
 
 // ---------------------------------------------------------------------------
