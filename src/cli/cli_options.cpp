@@ -29,6 +29,11 @@ constexpr int kMinProgram = 0;
 constexpr int kMaxProgram = 127;
 constexpr int kMinVolume = 0;
 constexpr int kMaxVolume = 127;
+// The key detail dialog's range for a track's octave shift.
+constexpr int kMinOctaveShift = -2;
+constexpr int kMaxOctaveShift = 2;
+// Written in place of a per-track value: keep what the file says.
+constexpr char kFollowFileMark[] = "*";
 
 struct CommandName {
   const char* name;
@@ -229,6 +234,33 @@ bool parse_track_list(const std::string& text, int& selection, uint32_t& mask) {
   return true;
 }
 
+bool parse_track_values(const std::string& text, int low, int high, bool followAllowed,
+                        std::array<int, kMaxTracks>& entries, bool storePlusOne) {
+  std::array<int, kMaxTracks> result = entries;
+  std::size_t pos = 0;
+  for (;;) {
+    std::size_t comma = text.find(',', pos);
+    std::string item = text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+    std::size_t eq = item.find('=');
+    int track = 0, value = 0;
+    if (eq == std::string::npos || !parse_integer(item.substr(0, eq), track) || track < 1 || track > kMaxTracks) {
+      return false;
+    }
+    std::string valueText = item.substr(eq + 1);
+    if (followAllowed && valueText == kFollowFileMark) {
+      result[track - 1] = kFollowScore;
+    } else if (parse_integer(valueText, value) && value >= low && value <= high) {
+      result[track - 1] = storePlusOne ? value + 1 : value;
+    } else {
+      return false;
+    }
+    if (comma == std::string::npos) break;
+    pos = comma + 1;
+  }
+  entries = result;
+  return true;
+}
+
 std::optional<TargetFormat> target_for_name(const std::string& name) {
   std::string lower = lower_ascii(name);
   if (!lower.empty() && lower[0] == '.') lower.erase(0, 1);
@@ -252,11 +284,12 @@ Settings settings_for_input(const CliRequest& request, int inputType, bool forPl
   bool ownInstruments = input_carries_instruments(inputType);
   if (request.instrument) {
     // Choosing an instrument turns the file's own instruments off where the
-    // format has them, and replaces every per-track choice.
+    // format has them. Per-track choices (--track-instrument) stay on top of it.
     if (ownInstruments) settings.play.StandardInstrument = 0;
     settings.play.melody = *request.instrument;
-    settings.play.PerTrackProgram.fill(0);
   }
+  // So do per-track instrument choices, as the instrument dialog's OK does.
+  if (request.trackInstruments && ownInstruments) settings.play.StandardInstrument = 0;
   settings.play.KeepFileInstruments = ownInstruments ? settings.play.StandardInstrument : 0;
   settings.play.ForPlayback = forPlayback ? 1 : 0;
   return settings;
@@ -325,6 +358,7 @@ ParseResult parse_command_line(const std::vector<std::string>& args) {
     } else if (name == "--cp932" && is_flag()) {
       r.cp932 = true;
     } else if (name == "--key" || name == "--speed" || name == "--instrument" || name == "--volume" ||
+               name == "--track-instrument" || name == "--track-volume" || name == "--octave-shift" ||
                name == "--tracks" || name == "--set" || name == "-o" || name == "--output" || name == "-d" ||
                name == "--output-dir" || name == "--to" || name == "--soundfont" || name == "--wav") {
       if (!value(v)) return fail(name + " needs a value");
@@ -341,7 +375,24 @@ ParseResult parse_command_line(const std::vector<std::string>& args) {
         if (!parse_ranged(name, v, kMinVolume, kMaxVolume, number, error)) return fail(error);
         r.settings.play.StandardVolume = 0;
         r.settings.play.volume = number;
-        r.settings.play.PerTrackVolume.fill(0);
+      } else if (name == "--track-instrument") {
+        if (!parse_track_values(v, kMinProgram, kMaxProgram, true, r.settings.play.PerTrackProgram, true)) {
+          return fail(name + " needs TRACK=PROGRAM pairs such as 1=40,3=* (tracks 1..32, programs 0..127), not '" +
+                      v + "'");
+        }
+        r.trackInstruments = true;
+      } else if (name == "--track-volume") {
+        if (!parse_track_values(v, kMinVolume, kMaxVolume, true, r.settings.play.PerTrackVolume, true)) {
+          return fail(name + " needs TRACK=VOLUME pairs such as 1=100,2=* (tracks 1..32, volumes 0..127), not '" +
+                      v + "'");
+        }
+        // As the volume dialog's OK does: the score's own volumes give way.
+        r.settings.play.StandardVolume = 0;
+      } else if (name == "--octave-shift") {
+        if (!parse_track_values(v, kMinOctaveShift, kMaxOctaveShift, false, r.settings.conv.octaveShift, false)) {
+          return fail(name + " needs TRACK=OCTAVES pairs such as 1=-1,2=1 (tracks 1..32, octaves -2..2), not '" +
+                      v + "'");
+        }
       } else if (name == "--tracks") {
         int selection = 0;
         uint32_t mask = 0;
@@ -413,8 +464,14 @@ std::string help_text() {
     << "  --key N            transpose by N semitones (-24..24)\n"
     << "  --speed N          tempo factor in sixteenths, 16 = as written (1..255)\n"
     << "  --tracks LIST      play only these tracks, e.g. 1,3-5 (1..32; 'all' for every track)\n"
-    << "  --instrument P     play every track with program P (0..127) instead of the file's instruments\n"
-    << "  --volume V         one channel volume V for every track (0..127) instead of the score's\n"
+    << "  --instrument P     program P (0..127) instead of the file's instruments, for every track\n"
+    << "                     without a --track-instrument choice\n"
+    << "  --volume V         channel volume V (0..127) instead of the score's, for every track\n"
+    << "                     without a --track-volume choice\n"
+    << "  --track-instrument T=P,...  program P (0..127, or * for the file's own) for track T (1..32)\n"
+    << "  --track-volume T=V,...      channel volume V (0..127, or * for the score's) for track T (1..32)\n"
+    << "  --octave-shift T=N,...      move the notes of output track T by N octaves (-2..2) in the\n"
+    << "                              handset formats' writers\n"
     << "  --three-times      play every track three times in a row (not for MIDI input in MIDI-standard mode)\n"
     << "  --no-midi-standard read MIDI input through the score instead of rewriting it directly\n"
     << "  --split-chords     split chords of MIDI and MFi tracks into several tracks\n"

@@ -2,6 +2,7 @@
 // into the engine's settings, the same way the window sets them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -43,6 +44,7 @@ struct CliRequest {
   bool cp932 = false;                              // info --cp932
   Settings settings;                               // options as given, before the per-file rules
   std::optional<int> instrument;                   // --instrument
+  bool trackInstruments = false;                   // --track-instrument given
 };
 
 struct ParseResult {
@@ -57,6 +59,14 @@ ParseResult parse_command_line(const std::vector<std::string>& args);
 // selection: TrackSelection = the first selected track, TrackMask = one bit per
 // track. Returns false for an empty, malformed or out-of-range list.
 bool parse_track_list(const std::string& text, int& selection, uint32_t& mask);
+
+// Parses per-track values such as "1=40,3=*" (tracks 1..32) into entries
+// stored the way the per-track dialogs store them: value + 1, or 129 for "*"
+// (follow the file) when followAllowed. Entries not named are left as they
+// are. Returns false for an empty or malformed list or a value outside
+// low..high.
+bool parse_track_values(const std::string& text, int low, int high, bool followAllowed,
+                        std::array<int, kMaxTracks>& entries, bool storePlusOne);
 
 // Parses a whole decimal (or 0x hexadecimal) integer, sign allowed.
 bool parse_integer(const std::string& text, int& value);

@@ -19,8 +19,9 @@ constexpr int kTempoCodeBase = 0x40;  // codes above it carry a tempo
 constexpr int kTempoStep = 4;
 constexpr int kTempoOffset = 60;
 
+constexpr std::size_t kCharacterSize = 2;
 constexpr std::size_t kTitleLengthDigits = 4;
-constexpr std::size_t kTitleTextOffset = 2 + kTitleLengthDigits;
+constexpr std::size_t kTitleTextOffset = kCharacterSize + kTitleLengthDigits;
 
 // Note codes count the Shift-JIS double-byte characters from 89 A3 on.
 constexpr int kFirstNoteLead = 0x89;
@@ -77,7 +78,7 @@ std::size_t title_length(ByteView input, std::size_t digitsAt) {
 
 void read_title(ByteView input, std::size_t at, SongInfo& song) {
   std::size_t textAt = std::min(at + kTitleTextOffset, input.size);
-  std::size_t length = std::min(title_length(input, at + 2), input.size - textAt);
+  std::size_t length = std::min(title_length(input, at + kCharacterSize), input.size - textAt);
   set_song_text(song.title, input.data + textAt, length);
 }
 
@@ -130,7 +131,7 @@ void read_kanji_mld_file(ByteView input, Score& score, SongInfo& song, const Set
       at += kHeaderSize;
       continue;
     }
-    at += 2;
+    at += kCharacterSize;
     int code = note_code(lead, trail);
     if (lead == kControlLead || code < 0) continue;
     ++song.noteCount[0];

@@ -17,6 +17,8 @@ constexpr int kNotBase64 = -1;
 
 // The first byte of a binary MFi file ("melo"); anything else is mail text.
 constexpr uint8_t kMfiFirstByte = 'm';
+// X-PmailDX data sent as mail text begins with one of these Base64 letters.
+constexpr uint8_t kPmailMailFirstBytes[] = {'A', 'B'};
 
 int base64_index(uint8_t c) {
   if (c >= 'A' && c <= 'Z') return c - 'A';
@@ -118,7 +120,8 @@ std::vector<uint8_t> decode_mail_text(ByteView text, MailTextMode mode) {
 bool needs_mail_decoding(int inputType, ByteView held) {
   switch (inputType) {
     case kInputMfi: return held.at(0) != kMfiFirstByte;
-    case kInputPmail: return held.size > 0 && (held.data[0] == 'A' || held.data[0] == 'B');
+    case kInputPmail:
+      return held.size > 0 && (held.data[0] == kPmailMailFirstBytes[0] || held.data[0] == kPmailMailFirstBytes[1]);
     default: return false;
   }
 }

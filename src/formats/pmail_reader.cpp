@@ -27,20 +27,22 @@ int tempo_for_code(uint8_t code) {
 
 bool is_length_command(uint8_t b) { return (b & kCommandBit) && !(b & kLengthClassMask); }
 
+// The length commands with a length of their own; every other one sets the
+// default length.
+struct LengthCommand {
+  uint8_t command;
+  int ticks;
+};
+constexpr LengthCommand kLengthCommands[] = {
+    {0x80, 960}, {0x81, 720}, {0x82, 480}, {0x83, 360}, {0x84, 240},
+    {0x85, 180}, {0x86, 120}, {0x88, 60},  {0xC2, 160}, {0xC4, 80},
+};
+
 int length_for_command(uint8_t b) {
-  switch (b) {
-    case 0x80: return 960;
-    case 0x81: return 720;
-    case 0x82: return 480;
-    case 0x83: return 360;
-    case 0x84: return 240;
-    case 0x85: return 180;
-    case 0x86: return 120;
-    case 0x88: return 60;
-    case 0xC2: return 160;
-    case 0xC4: return 80;
-    default: return kDefaultLength;
+  for (const LengthCommand& entry : kLengthCommands) {
+    if (entry.command == b) return entry.ticks;
   }
+  return kDefaultLength;
 }
 
 // The key of a note byte: a degree of the C major scale from middle C, raised

@@ -127,6 +127,41 @@ TEST(CliOptions, PerFileSettingsFollowTheLoadFlow) {
   EXPECT_EQ(settings_for_input(off.request, kInputMidi, true).play.KeepFileInstruments, 0);
 }
 
+TEST(CliOptions, PerTrackInstrumentsVolumesAndOctaveShifts) {
+  ParseResult r = parse({"convert", "--track-volume", "2=90", "--volume", "80", "--track-instrument", "1=40,3=*",
+                         "--instrument", "7", "--octave-shift", "1=-2,32=2", "a.mid", "-o", "b.mid"});
+  ASSERT_TRUE(r.ok) << r.error;
+  const PlaybackOptions& play = r.request.settings.play;
+  // Stored as the per-track dialogs store them: value + 1, 129 for "*".
+  EXPECT_EQ(play.PerTrackProgram[0], 41);
+  EXPECT_EQ(play.PerTrackProgram[1], 0);
+  EXPECT_EQ(play.PerTrackProgram[2], kFollowScore);
+  // A per-track volume and one volume for the rest combine in either order.
+  EXPECT_EQ(play.PerTrackVolume[1], 91);
+  EXPECT_EQ(play.volume, 80);
+  EXPECT_EQ(play.StandardVolume, 0);
+  EXPECT_EQ(r.request.settings.conv.octaveShift[0], -2);
+  EXPECT_EQ(r.request.settings.conv.octaveShift[31], 2);
+
+  // The file's own instruments give way where the format has them; the
+  // per-track choices survive the instrument chosen for the other tracks.
+  Settings midi = settings_for_input(r.request, kInputMidi, false);
+  EXPECT_EQ(midi.play.KeepFileInstruments, 0);
+  EXPECT_EQ(midi.play.melody, 7);
+  EXPECT_EQ(midi.play.PerTrackProgram[0], 41);
+  ParseResult only = parse({"info", "--track-instrument", "1=5", "a.mid"});
+  ASSERT_TRUE(only.ok) << only.error;
+  EXPECT_EQ(settings_for_input(only.request, kInputMidi, true).play.StandardInstrument, 0);
+  EXPECT_EQ(settings_for_input(only.request, kInputWam, true).play.StandardInstrument, 1);
+
+  for (const char* bad : {"", "1", "0=5", "33=5", "1=128", "1=-1", "1=5,", "x=5", "1=5=6"}) {
+    EXPECT_FALSE(parse({"info", "--track-instrument", bad, "a.mid"}).ok) << bad;
+  }
+  EXPECT_FALSE(parse({"info", "--octave-shift", "1=3", "a.mid"}).ok);
+  EXPECT_FALSE(parse({"info", "--octave-shift", "1=*", "a.mid"}).ok);
+  EXPECT_FALSE(parse({"info", "--track-volume", "1=200", "a.mid"}).ok);
+}
+
 TEST(CliOptions, OutputFormatsAndConvertArguments) {
   EXPECT_EQ(target_for_name("mid")->kind, kOutputMidi);
   EXPECT_EQ(target_for_name(".MID")->extension, ".mid");
