@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <set>
 
+#include "score/midi_bytes.h"
+
 namespace mel {
 namespace {
 
@@ -65,7 +67,7 @@ constexpr std::array<int, 4> kOctaveShift = {0, 1, -2, -1};
 // Extended data: slot in bits 7-6, value in the low bits.
 constexpr uint8_t kSixBitMask = 0x3F;
 constexpr uint8_t kBankMask = 0x03;
-constexpr uint8_t kChannelMask = 0x0F;
+constexpr uint8_t kAssignedChannelMask = 0x0F;
 // Rhythm switch data: channel in bits 7-3, drum flag in bit 0.
 constexpr int kSwitchChannelShift = 3;
 constexpr uint8_t kSwitchDrumFlag = 0x01;
@@ -79,9 +81,7 @@ constexpr int kTimebaseBaseFifteen = 15;
 // ---- Channels, pitch and voices -------------------------------------------
 
 constexpr int kMfiTimebase = 48;
-constexpr int kChannelCount = 16;
 constexpr int kSlotCount = 4;
-constexpr int kInitialRhythmChannel = 9;
 constexpr int kMelodicKeyBase = 45;    // key 0 sounds MIDI 45
 constexpr int kMfiRhythmKeyBase = 35;  // drum keys of "melo" files sound 10 lower
 constexpr int kSemitonesPerOctave = 12;
@@ -97,6 +97,12 @@ constexpr int kGateSlack = 2;
 // Reading stops once the score passes this position, so that the last event
 // and the end-of-track byte always fit.
 constexpr std::size_t kScoreBound = 0x3FFF8;
+
+// Chord splitting takes at most this many voices from one channel, whatever
+// the chord split count asks for (its settings range ends here too).
+constexpr int kMaxChordVoices = 16;
+// chordSplitChannels value that splits the chords of every channel.
+constexpr int kSplitEveryChannel = 0xFFFF;
 
 // A rhythm switch may restart the scan of its chunk once; this also bounds how
 // often one chunk is restarted by many switches.
@@ -163,8 +169,8 @@ struct Pass {
   int lastVelocityBits = kUnset;
   bool sawNote = false;    // a note of this pass has arrived
   bool wroteNote = false;  // a sounding note has been written
-  std::array<int64_t, kChannelCount> lastStrikeTime{};
-  std::array<int, kChannelCount> lastStrikeVoice{};
+  std::array<int64_t, midi::kChannelCount> lastStrikeTime{};
+  std::array<int, midi::kChannelCount> lastStrikeVoice{};
 };
 
 struct Chunk {
@@ -176,7 +182,7 @@ struct Chunk {
   bool fourByteNotes = false;
   bool cmxForm = false;
   uint32_t channelsSeen = 0;
-  std::array<int, kChannelCount> highestVoice{};
+  std::array<int, midi::kChannelCount> highestVoice{};
 };
 
 enum class PassEnd {
@@ -236,9 +242,10 @@ class MfiReader {
 
   // ---- Header tags ----
 
-  std::size_t sub_chunk_length(std::size_t at) const {
-    return (in_.at(at + kSubChunkLengthOffset) << 8) | in_.at(at + kSubChunkLengthOffset + 1);
-  }
+  // A big-endian 16-bit number of the input (0 past its end).
+  std::size_t u16_at(std::size_t at) const { return (std::size_t{in_.at(at)} << 8) | in_.at(at + 1); }
+
+  std::size_t sub_chunk_length(std::size_t at) const { return u16_at(at + kSubChunkLengthOffset); }
 
   // Handles a file header or a title / copyright / note-size sub-chunk at
   // `at`; returns the position after it, or 0 when there is none there.
@@ -271,8 +278,7 @@ class MfiReader {
   std::size_t read_chunk(std::size_t tagPos) {
     Chunk chunk;
     chunk.dataStart = tagPos + kTrackHeaderSize;
-    chunk.declaredEnd =
-        chunk.dataStart + ((in_.at(tagPos + kTrackLengthLowOffset) << 8) | in_.at(tagPos + kTrackLengthLowOffset + 1));
+    chunk.declaredEnd = chunk.dataStart + u16_at(tagPos + kTrackLengthLowOffset);
     chunk.index = ++chunkCount_;
     chunk.fourByteNotes = fourByteNotes_;
     chunk.cmxForm = cmxForm_;
@@ -307,7 +313,7 @@ class MfiReader {
     pass.track = trackNumber_;
     pass.trackStart = pos_;
     for (int slot = 0; slot < kSlotCount; ++slot) {
-      pass.slots[slot] = static_cast<int>(((static_cast<int64_t>(chunk.index) - 1) * kSlotCount + slot) % kChannelCount);
+      pass.slots[slot] = static_cast<int>(((static_cast<int64_t>(chunk.index) - 1) * kSlotCount + slot) % midi::kChannelCount);
     }
     pass.lastStrikeTime.fill(kUnset);
     if (records(pass.track)) {
@@ -367,11 +373,11 @@ class MfiReader {
   // channel, else the next channel the chunk uses. False when the chunk is done.
   bool choose_next_pass(const Chunk& chunk, int& channel, int& voice) const {
     if (settings_.play.TrackSplit && splits_chords(channel) && chunk.highestVoice[channel] > voice &&
-        voice + 1 < settings_.conv.chsepcnt) {
+        voice + 1 < chord_voice_limit()) {
       ++voice;
       return true;
     }
-    for (int next = channel + 1; next < kChannelCount; ++next) {
+    for (int next = channel + 1; next < midi::kChannelCount; ++next) {
       if (chunk.channelsSeen & (1u << next)) {
         channel = next;
         voice = 0;
@@ -383,8 +389,12 @@ class MfiReader {
 
   bool splits_chords(int channel) const {
     int set = settings_.conv.chordSplitChannels;
-    return set == 0xFFFF || ((set >> channel) & 1);
+    return set == kSplitEveryChannel || ((set >> channel) & 1);
   }
+
+  // Every chord voice costs one more scan of the chunk, so an out-of-range
+  // count must not multiply the work.
+  int chord_voice_limit() const { return std::clamp(settings_.conv.chsepcnt, 1, kMaxChordVoices); }
 
   // ---- Events ----
 
@@ -467,7 +477,7 @@ class MfiReader {
         if (forThisPass) pass.pending.pan = data & kSixBitMask;
         return PassEnd::Continue;
       case kExtChannelAssign:
-        pass.slots[slot] = data & kChannelMask;
+        pass.slots[slot] = data & kAssignedChannelMask;
         return PassEnd::Continue;
       case kExtRhythmSwitch:
         return on_rhythm_switch(pass, eventPos, data, rescanAllowed);
@@ -540,6 +550,8 @@ class MfiReader {
       } else {
         length = n.elapsed;
       }
+      // A note that rings its full gate is judged by what it sounds: at a
+      // chunk's end the time elapsed may be 0 although the note sounds.
       int filterLength = clamp_to_int(final || n.released ? length : n.elapsed);
       if (length > 0) key = filter_note(song_, settings_.conv, n.key, filterLength, is_rhythm(pass.channel));
     }
@@ -710,7 +722,7 @@ class MfiReader {
   int chunkCount_ = 0;
   int trackNumber_ = 1;
   int tracksKept_ = 0;
-  uint32_t rhythmMask_ = 1u << kInitialRhythmChannel;
+  uint32_t rhythmMask_ = 1u << midi::kRhythmChannel;  // drums start on the rhythm channel alone
   std::set<std::size_t> usedSwitches_;
 };
 

@@ -288,6 +288,17 @@ TEST(MfiReader, ChordsSoundTheirLastNoteUnlessTrackSplitIsOn) {
   split.conv.chordSplitChannels = 0x0002;  // only channel 1 (index 1) is split
   Read unsplit = read_mfi(five_note_chord().bytes(), split);
   EXPECT_EQ(score_tracks(unsplit.score), (std::vector<Track>{{"60/48", "69/48"}}));
+
+  // A split count beyond its range takes no more than 16 voices.
+  MfiBuilder wide;
+  MfiTrack& t = wide.track();
+  for (int key = 0; key < 20; ++key) t.note(0, 0, key, 48);
+  t.end(48);
+  split.conv.chordSplitChannels = 0xFFFF;
+  split.conv.chsepcnt = 100;
+  Read limited = read_mfi(wide.bytes(), split);
+  EXPECT_EQ(limited.song.trackCount, 16);
+  EXPECT_EQ(score_tracks(limited.score).back(), (Track{"60/48"}));  // voice 15: key 15
 }
 
 // ---- Faults of earlier readers ----------------------------------------------
