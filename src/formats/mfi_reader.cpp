@@ -371,6 +371,8 @@ class MfiReader {
 
   // Chooses the next pass over the chunk: the next chord voice of the same
   // channel, else the next channel the chunk uses. False when the chunk is done.
+  // A chunk cut short by the end of the data is split like any other, so a
+  // truncated file keeps its chord voices.
   bool choose_next_pass(const Chunk& chunk, int& channel, int& voice) const {
     if (settings_.play.TrackSplit && splits_chords(channel) && chunk.highestVoice[channel] > voice &&
         voice + 1 < chord_voice_limit()) {

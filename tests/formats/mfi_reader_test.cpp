@@ -310,6 +310,14 @@ TEST(MfiReader, ChunkWithoutEndEventKeepsItsLastNote) {
   Read r = read_mfi(b.bytes());
   EXPECT_EQ(score_tracks(r.score), (std::vector<Track>{{"60/48", "62/30"}, {"60/48", "62/30"}}));
   EXPECT_EQ(r.song.songLength, 78);
+
+  // Cut short inside a chord, the chunk still gives every chord voice a track.
+  MfiBuilder cut;
+  cut.track().note(0, 0, 15, 24).note(0, 0, 19, 24).note(24, 0, 17, 24).note(0, 0, 20, 24);
+  Settings split;
+  split.play.TrackSplit = 1;
+  EXPECT_EQ(score_tracks(read_mfi(cut.bytes(), split).score),
+            (std::vector<Track>{{"60/24", "62/24"}, {"64/24", "65/24"}}));
 }
 
 TEST(MfiReader, EndMarkersLetANoteRingWithoutDelayingTheNextOne) {
