@@ -101,7 +101,7 @@ std::size_t write_event(SongInfo& song, uint8_t* dst, const uint8_t* end, int tr
   }
   if (records(track) && code != kRest) record_pitch(song, track, code);
   std::size_t written = 0;
-  long remaining = value;
+  long long remaining = value;
   int piece_code = code;
   while (remaining > 0 && room - written >= kNoteEventSize) {
     int piece = remaining > kMaxEventDuration ? kMaxEventDuration : static_cast<int>(remaining);
@@ -116,7 +116,8 @@ std::size_t write_event(SongInfo& song, uint8_t* dst, const uint8_t* end, int tr
 }
 
 int whole_note_ticks(int timebase, int noteLengthScale) {
-  long w = (static_cast<long>(timebase) * 4 * noteLengthScale) / 16;
+  // 64-bit: long is 32 bits on Windows, and a hostile timebase must not overflow.
+  long long w = (static_cast<long long>(timebase) * 4 * noteLengthScale) / 16;
   if (w < 1) return 1;
   if (w > 0x7FFFFFFF) return 0x7FFFFFFF;
   return static_cast<int>(w);

@@ -131,6 +131,9 @@ TEST(NoteFilter, ZeroTimebaseDoesNotDivideByZero) {
   EXPECT_EQ(whole_note_ticks(-5, 16), 1);
   EXPECT_EQ(filter_note(song, opt, 60, 10, false), 60);
   EXPECT_EQ(whole_note_ticks(48, 32), 384);
+  // Large timebases stay in range on platforms whose long is 32 bits.
+  EXPECT_EQ(whole_note_ticks(0x7FFFFFFF, 64), 0x7FFFFFFF);
+  EXPECT_EQ(whole_note_ticks(40000000, 64), 640000000);
 }
 
 TEST(SongHeader, ResetRestoresDefaultsButKeepsScoreTrackCount) {
