@@ -376,6 +376,17 @@ TEST(SmafReader, BeatEstimateKeepsTempoAndTimebaseValid) {
   r = read(smaf_file_with_sequence(legato(20000, 3), 0x00));
   EXPECT_EQ(r.song.timebase, 20000);
   EXPECT_EQ(r.song.tempo, 3);
+
+  // Strikes of one key inside its gate make one note longer than 2^31 ticks:
+  // such a step is no beat, and the timebase code's values stand.
+  SmafSequence seq;
+  seq.note(0, 0, 1, 0, 200000000);
+  for (int i = 0; i < 15; ++i) seq.note(150000000, 0, 1, 0, 200000000);
+  seq.note(200000000, 0, 1, 2, 10).end();
+  r = read(smaf_file_with_sequence(seq, 0x02));
+  EXPECT_EQ(r.song.noteCount[0], 17);
+  EXPECT_EQ(r.song.timebase, 125);
+  EXPECT_EQ(r.song.tempo, 120);
 }
 
 TEST(SmafReader, MobileStandardTrackChunksAreSkippedWithANotice) {
