@@ -78,6 +78,7 @@ struct Converted {
 // An input that cannot be opened or holds no bytes is reported as unreadable
 // before its type is looked at, so the message names the real problem even
 // for a format that is not supported yet.
+// Only opens the file (reads nothing), so that a pipe keeps its bytes.
 int check_input_readable(const fs::path& input, std::ostream& err) {
   errno = 0;
   std::ifstream in(input, std::ios::binary);
@@ -85,7 +86,8 @@ int check_input_readable(const fs::path& input, std::ostream& err) {
     std::string reason = errno != 0 ? std::strerror(errno) : "cannot open it";
     return failure(err, kExitInputUnreadable, "cannot read " + quoted(input) + ": " + reason);
   }
-  if (in.peek() == std::ifstream::traits_type::eof()) {
+  std::error_code ec;
+  if (fs::is_regular_file(input, ec) && fs::file_size(input, ec) == 0 && !ec) {
     return failure(err, kExitInputUnreadable, quoted(input) + " is empty");
   }
   return kExitOk;
