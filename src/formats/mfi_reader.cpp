@@ -591,6 +591,8 @@ class MfiReader {
 
   // Writes a note or rest of any length through the event writer.
   void write_timed(int track, int code, int64_t ticks) {
+    // Handed over in pieces that fit the writer's int value; it splits each
+    // piece further into events of at most kMaxEventDuration ticks.
     constexpr int64_t kPiece = static_cast<int64_t>(kMaxEventDuration) * 1024;
     while (ticks > 0) {
       int piece = static_cast<int>(std::min(ticks, kPiece));
