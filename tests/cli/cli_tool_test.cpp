@@ -35,19 +35,19 @@ std::vector<uint8_t> read_bytes(const fs::path& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string read_text(const fs::path& path) {
+[[maybe_unused]] std::string read_text(const fs::path& path) {
   auto bytes = read_bytes(path);
   return std::string(bytes.begin(), bytes.end());
 }
 
-void write_bytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+[[maybe_unused]] void write_bytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // A format-0 Standard MIDI File: title "テスト" (CP932), tempo 120, piano, four
 // quarter notes C D E F at 480 ticks per quarter: two seconds.
-std::vector<uint8_t> small_midi_file() {
+[[maybe_unused]] std::vector<uint8_t> small_midi_file() {
   std::vector<uint8_t> track = {
       0x00, 0xFF, 0x03, 0x06, 0x83, 0x65, 0x83, 0x58, 0x83, 0x67,  // track name "テスト"
       0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,                    // tempo 500000 us per quarter
@@ -65,7 +65,7 @@ std::vector<uint8_t> small_midi_file() {
   return file;
 }
 
-std::vector<uint8_t> random_bytes(std::size_t n, uint32_t seed) {
+[[maybe_unused]] std::vector<uint8_t> random_bytes(std::size_t n, uint32_t seed) {
   std::vector<uint8_t> bytes(n);
   for (auto& b : bytes) {
     seed = seed * 1664525u + 1013904223u;
