@@ -61,7 +61,7 @@ std::vector<uint8_t> read_bytes(const fs::path& path) {
   track.insert(track.end(), std::begin(end), std::end(end));
   std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,  // format 0, 1 track, 480
                                'M', 'T', 'r', 'k', 0, 0, 0, static_cast<uint8_t>(track.size())};
-  file.insert(file.end(), track.begin(), track.end());
+  for (uint8_t b : track) file.push_back(b);
   return file;
 }
 

@@ -49,7 +49,9 @@ inline Bytes vlq(uint32_t value) {
   return out;
 }
 
-inline void append_text(Bytes& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
+inline void append_text(Bytes& out, const std::string& text) {
+  for (char c : text) out.push_back(static_cast<uint8_t>(c));
+}
 
 inline void append_bytes(Bytes& out, const Bytes& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
 
