@@ -1,0 +1,61 @@
+// libFuzzer entry: the first byte picks an input type, the next two pick
+// options; the rest is the file. Every reader with the MIDI writer, the direct
+// rewrite and the MIDI timing behind it must take any bytes without a crash,
+// a hang or a sanitizer report.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "formats/mail_text.h"
+#include "score/format_codes.h"
+#include "score/format_registry.h"
+#include "score/midi_rewrite.h"
+#include "score/midi_timing.h"
+#include "score/midi_writer.h"
+
+namespace {
+
+constexpr std::size_t kControlBytes = 3;
+constexpr int kInputTypes[] = {mel::kInputMidi, mel::kInputDxm,   mel::kInputMfi,  mel::kInputCmx,
+                               mel::kInputSmaf, mel::kInputPmail, mel::kInputKanjiMld};
+
+mel::Settings settings_from(uint8_t a, uint8_t b) {
+  mel::Settings s;
+  s.play.TrackSplit = a & 1;
+  s.play.ThreeTimes = (a >> 1) & 1;
+  s.play.KeyOffset = static_cast<int>((a >> 2) & 0x1F) - 12;
+  s.play.ForPlayback = (a >> 7) & 1;
+  s.conv.highmld = b & 1;
+  s.conv.noteLengthScale = 4 << ((b >> 1) % 5);
+  s.conv.shortNoteCutLevel = (b >> 4) * 6;
+  s.conv.chsepcnt = 2 + (b >> 4);
+  s.play.TrackSelection = (b & 0x8) ? 1 : 0;
+  s.play.TrackMask = 0x5;
+  return s;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size < kControlBytes) return 0;
+  int type = kInputTypes[data[0] % (sizeof kInputTypes / sizeof kInputTypes[0])];
+  mel::Settings settings = settings_from(data[1], data[2]);
+  mel::ByteView input(data + kControlBytes, size - kControlBytes);
+
+  std::vector<uint8_t> decoded;
+  if (mel::needs_mail_decoding(type, input)) {
+    decoded = mel::decode_mail_text(input, mel::mail_text_mode_for(type));
+    input = mel::ByteView(decoded);
+  }
+  mel::Score score;
+  mel::SongInfo song;
+  mel::reader_for(type)(input, score, song, settings);
+  song.scoreTrackCount = song.trackCount;
+  std::vector<uint8_t> midi = mel::write_midi_file(score, song, settings);
+  mel::measure_midi_length(mel::ByteView(midi));
+  if (mel::is_midi_input(type)) {
+    std::vector<uint8_t> direct = mel::rewrite_midi_file(input, song, settings);
+    mel::measure_midi_length(mel::ByteView(direct));
+  }
+  return 0;
+}
