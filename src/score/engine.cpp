@@ -1,5 +1,7 @@
 #include "score/engine.h"
 
+#include <algorithm>
+
 #include "common/file_io.h"
 #include "common/path_util.h"
 #include "formats/mail_text.h"
@@ -23,6 +25,26 @@ const char* dispatch_status_text(DispatchStatus status) {
   return "unknown";
 }
 
+namespace {
+
+// The shape of MFi mail text: a marker line of 7 bytes, then lines of 72
+// characters plus CR LF, and 4 characters for every 3 bytes of the file.
+constexpr int kMailMarkerLineBytes = 7;
+constexpr int kMailLineBytes = 74;
+constexpr int kMailLineBreakBytes = 2;
+constexpr int kMailCharsPerGroup = 4;
+constexpr int kMailBytesPerGroup = 3;
+
+}  // namespace
+
+std::optional<int> mfi_size_limit(const WriterSettings& writers) {
+  if (writers.mldbyte <= 0) return std::nullopt;
+  if (writers.mailBase64 == 0) return writers.mldbyte;
+  int text = writers.mldbyte - kMailMarkerLineBytes;
+  int chars = text - kMailLineBreakBytes * (text / kMailLineBytes);
+  return std::max(0, kMailBytesPerGroup * (chars / kMailCharsPerGroup));
+}
+
 Engine::Engine() = default;
 Engine::~Engine() = default;
 
@@ -35,10 +57,16 @@ ByteView Engine::held_input() const { return held_ ? ByteView(*held_) : ByteView
 void Engine::release() {
   held_.reset();
   score_.reset();
+  scoreFromHeld_ = false;
+}
+
+bool Engine::needs_decode() const {
+  return ReloadRequest != kReloadEncodeOnly || !score_ || !scoreFromHeld_;
 }
 
 bool Engine::load_input(const fs::path& input) {
   held_.reset();
+  scoreFromHeld_ = false;
   if (is_clipboard_path(input)) {
     if (!clipboard_) return false;
     auto text = clipboard_->text();
@@ -68,8 +96,16 @@ DispatchStatus Engine::decode(int inputType) {
     reader(input, *score_, song, settings);
   }
   ++decodes_;
-  song.scoreTrackCount = song.trackCount;
+  scoreFromHeld_ = true;
+  run_score_passes();
   return DispatchStatus::Written;
+}
+
+// The passes that reshape a freshly read score before any writer sees it.
+// The accompaniment for one-track songs runs before the writers' track count
+// is taken; the pseudo-chord pass runs after it and sets its own count.
+void Engine::run_score_passes() {
+  song.scoreTrackCount = song.trackCount;
 }
 
 DispatchStatus Engine::encode(int inputType, int outputKind, std::vector<uint8_t>& output) {
@@ -93,7 +129,7 @@ ConversionResult Engine::convert(const fs::path& input, int inputType, int outpu
   // Refuse before touching the held input, so a request the engine cannot
   // serve leaves the loaded song as it was.
   if (outputKind != kOutputRawCopy) {
-    if (ReloadRequest != kReloadEncodeOnly && !reader_for(inputType)) {
+    if (needs_decode() && !reader_for(inputType)) {
       result.status = DispatchStatus::ReaderMissing;
       return result;
     }
@@ -117,7 +153,7 @@ ConversionResult Engine::convert(const fs::path& input, int inputType, int outpu
     result.status = DispatchStatus::Copied;
     return result;
   }
-  if (ReloadRequest != kReloadEncodeOnly || !score_) {
+  if (needs_decode()) {
     DispatchStatus decoded = decode(inputType);
     if (decoded != DispatchStatus::Written) {
       result.status = decoded;

@@ -44,6 +44,11 @@ struct ConversionResult {
   bool ok() const { return status == DispatchStatus::Written || status == DispatchStatus::Copied; }
 };
 
+// The byte limit given to the MFi size-limit stage, or nullopt when the stage
+// does not run (mldbyte 0). With mail text on, the limit counts the bytes that
+// are left once the output is written as Base64 mail text.
+std::optional<int> mfi_size_limit(const WriterSettings& writers);
+
 class Engine {
  public:
   Engine();
@@ -87,12 +92,18 @@ class Engine {
 
  private:
   bool load_input(const std::filesystem::path& input);
+  // True when this conversion must run the reader: asked for, or the score
+  // does not describe the held input (none yet, or the input was replaced by
+  // a raw copy that cleared the request).
+  bool needs_decode() const;
   DispatchStatus decode(int inputType);
+  void run_score_passes();
   DispatchStatus encode(int inputType, int outputKind, std::vector<uint8_t>& output);
 
   const ClipboardSource* clipboard_ = nullptr;
   std::optional<std::vector<uint8_t>> held_;
   std::unique_ptr<Score> score_;
+  bool scoreFromHeld_ = false;  // the score was decoded from the held input
   int reads_ = 0;
   int decodes_ = 0;
 };

@@ -27,6 +27,21 @@ const std::vector<uint8_t> kOneNoteMidi = {
     0x00, 0xFF, 0x2F, 0x00,          // end of track
 };
 
+// The same file with another key.
+std::vector<uint8_t> one_note_midi(uint8_t key) {
+  std::vector<uint8_t> file = kOneNoteMidi;
+  file[24] = key;  // note on
+  file[29] = key;  // note off
+  return file;
+}
+
+bool has_note_on(const std::vector<uint8_t>& midi, uint8_t key) {
+  for (std::size_t i = 0; i + 2 < midi.size(); ++i) {
+    if ((midi[i] & 0xF0) == 0x90 && midi[i + 1] == key && midi[i + 2] != 0) return true;
+  }
+  return false;
+}
+
 class StringClipboard : public ClipboardSource {
  public:
   std::optional<std::string> text() const override { return value; }
@@ -89,6 +104,46 @@ TEST_F(EngineFiles, EncodeOnlyReusesTheHeldInputAndScore) {
   engine_.ReloadRequest = kReloadReadFile;
   EXPECT_EQ(engine_.dispatch(in, dir_ / "4.mid", kInputMidi, kOutputMidi), DispatchStatus::InputUnreadable);
   EXPECT_FALSE(fs::exists(dir_ / "4.mid"));
+}
+
+// A raw copy of a new file clears the request, as the copy itself needs no
+// score; the next encode-only conversion must still read the new song, not
+// encode the score of the file held before.
+TEST_F(EngineFiles, EncodeOnlyAfterARawCopyOfAnotherFileDecodesTheNewInput) {
+  engine_.settings.play.MidiStandard = 0;
+  ConversionResult first = engine_.convert(file("a.mid", kOneNoteMidi), kInputMidi, kOutputMidi);
+  ASSERT_TRUE(first.ok());
+  EXPECT_TRUE(has_note_on(first.output, 60));
+
+  engine_.ReloadRequest = kReloadReadFile;
+  fs::path b = file("b.mid", one_note_midi(72));
+  EXPECT_EQ(engine_.convert(b, kInputMidi, kOutputRawCopy).status, DispatchStatus::Copied);
+  EXPECT_EQ(engine_.ReloadRequest, kReloadEncodeOnly);
+
+  ConversionResult second = engine_.convert(b, kInputMidi, kOutputMidi);
+  ASSERT_TRUE(second.ok());
+  EXPECT_TRUE(has_note_on(second.output, 72));
+  EXPECT_FALSE(has_note_on(second.output, 60));
+  EXPECT_EQ(engine_.reads(), 2);
+  EXPECT_EQ(engine_.decodes(), 2);
+
+  // Encoding again from here reuses that score.
+  ASSERT_TRUE(engine_.convert(b, kInputMidi, kOutputMidi).ok());
+  EXPECT_EQ(engine_.decodes(), 2);
+}
+
+TEST(MfiSizeLimit, CountsMailTextBytesWhenMailTextIsOn) {
+  WriterSettings w;
+  w.mldbyte = 500;
+  EXPECT_EQ(mfi_size_limit(w), 500);
+  w.mailBase64 = 1;
+  EXPECT_EQ(mfi_size_limit(w), 360);
+  w.mldbyte = 5120;  // 5113 text bytes: 69 line breaks, 4975 characters
+  EXPECT_EQ(mfi_size_limit(w), 3729);
+  w.mldbyte = 3;  // not even the marker line fits
+  EXPECT_EQ(mfi_size_limit(w), 0);
+  w.mldbyte = 0;  // no limit: the stage does not run
+  EXPECT_EQ(mfi_size_limit(w), std::nullopt);
 }
 
 TEST_F(EngineFiles, UnreadableInputsFailWithoutWriting) {
