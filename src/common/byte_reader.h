@@ -22,7 +22,8 @@ struct ByteView {
   uint8_t at(std::size_t i) const { return i < size ? data[i] : 0; }
   // True when the bytes at offset equal the tag (false when they run past the end).
   bool matches(std::size_t offset, const char* tag, std::size_t n) const {
-    return offset <= size && n <= size - offset && std::memcmp(data + offset, tag, n) == 0;
+    // An empty tag matches without memcmp, which must not see a null view.
+    return offset <= size && n <= size - offset && (n == 0 || std::memcmp(data + offset, tag, n) == 0);
   }
 };
 

@@ -29,9 +29,9 @@ class ByteSink {
     }
   }
 
-  // Stores value as n big-endian bytes.
+  // Stores value as n big-endian bytes; bytes above the value's four are 0.
   void put_be(uint32_t value, int n) {
-    for (int i = n - 1; i >= 0; --i) put(static_cast<uint8_t>(value >> (8 * i)));
+    for (int i = n - 1; i >= 0; --i) put(byte_of(value, i));
   }
 
   void put_bytes(const uint8_t* data, std::size_t n) {
@@ -46,7 +46,7 @@ class ByteSink {
   void patch_be(std::size_t at, uint32_t value, int n) {
     for (int i = 0; i < n; ++i) {
       std::size_t p = at + static_cast<std::size_t>(i);
-      if (p < bytes_.size()) bytes_[p] = static_cast<uint8_t>(value >> (8 * (n - 1 - i)));
+      if (p < bytes_.size()) bytes_[p] = byte_of(value, n - 1 - i);
     }
   }
 
@@ -60,6 +60,12 @@ class ByteSink {
   }
 
  private:
+  // Byte number index of value, counted from the least significant; a shift
+  // by 32 or more would be undefined, so such bytes are 0.
+  static uint8_t byte_of(uint32_t value, int index) {
+    return index < 4 ? static_cast<uint8_t>(value >> (8 * index)) : 0;
+  }
+
   std::vector<uint8_t> bytes_;
   std::size_t pos_ = 0;
   bool overflowed_ = false;

@@ -56,6 +56,10 @@ TEST(ByteView, MatchesNeverReadsPastTheEnd) {
   EXPECT_FALSE(v.matches(2, "hd", 2));
   EXPECT_FALSE(v.matches(5, "", 0));
   EXPECT_EQ(v.at(3), 0);
+  // An empty view (no data pointer) still answers an empty tag, without
+  // handing a null pointer to memcmp.
+  EXPECT_TRUE(ByteView().matches(0, "", 0));
+  EXPECT_FALSE(ByteView().matches(0, "M", 1));
 }
 
 TEST(ByteSink, DropsWhatDoesNotFitAndPatchesLengths) {
@@ -68,6 +72,13 @@ TEST(ByteSink, DropsWhatDoesNotFitAndPatchesLengths) {
   out.patch_be(4, 0xBEEF, 2);
   out.patch_be(5, 0x1234, 2);  // the byte past the capacity is dropped
   EXPECT_EQ(out.take(), (std::vector<uint8_t>{'M', 'T', 'h', 'd', 0xBE, 0x12}));
+
+  // Fields wider than the 32-bit value get leading zero bytes instead of an
+  // out-of-range shift.
+  ByteSink wide(8);
+  wide.put_be(0x01020304, 6);
+  wide.patch_be(1, 0xA0B0C0D0, 5);
+  EXPECT_EQ(wide.take(), (std::vector<uint8_t>{0, 0, 0xA0, 0xB0, 0xC0, 0xD0}));
 }
 
 TEST(ByteSink, ThreeByteQuantitiesAndTextLengths) {
