@@ -4,6 +4,7 @@
 
 #include "common/file_io.h"
 #include "common/path_util.h"
+#include "score/midi_bytes.h"
 
 namespace mel {
 
@@ -11,7 +12,6 @@ namespace {
 
 // Magic bytes at the start of files.
 constexpr char kCmxMagic[] = "cmid";
-constexpr char kMidiMagic[] = "MThd";
 constexpr char kSmafMagic[] = "MMMD";
 constexpr uint8_t kKanjiMldMagic[] = {0xEF, 0x41, 0x8B, 0xA4};
 constexpr char kCharaTextStart[] = "]]";
@@ -32,8 +32,8 @@ InputType detect_text(ByteView prefix, int txtfileas) {
     case kTxtMml: return kInputMml;
     case kTxtMfi: return kInputMfi;
     case kTxtAutomatic:
-      if (starts_with(prefix, kCharaTextStart, 2)) return kInputChara;
-      if (starts_with(prefix, kMailTextStart, 5)) return kInputMfi;
+      if (starts_with(prefix, kCharaTextStart, sizeof kCharaTextStart - 1)) return kInputChara;
+      if (starts_with(prefix, kMailTextStart, sizeof kMailTextStart - 1)) return kInputMfi;
       return kInputMml;
     default: return kInputUnsupported;
   }
@@ -47,7 +47,7 @@ InputType detect_from_name_and_prefix(const std::string& ext, ByteView prefix, i
   if (ext == ".cmd") return kInputChara;
   if (ext == ".pmd") {
     if (starts_with(prefix, kCmxMagic, kMagicLength)) return kInputCmx;
-    if (starts_with(prefix, kMidiMagic, kMagicLength)) return kInputMidi;
+    if (starts_with(prefix, midi::kHeaderTag, midi::kTagSize)) return kInputMidi;
     return kInputPana;
   }
   if (ext == ".mmd" || ext == ".mel" || ext == ".sml") return kInputDotI;
