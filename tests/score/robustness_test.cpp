@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "score/engine.h"
 #include "score/format_codes.h"
 #include "score/format_registry.h"
 #include "score/midi_rewrite.h"
@@ -116,6 +117,37 @@ TEST(Robustness, CorruptedMidiAndDxmFiles) {
       for (int i = 0; i < flips; ++i) input[rng() % input.size()] = static_cast<uint8_t>(rng());
       SCOPED_TRACE(testing::Message() << "type " << type << " round " << round);
       convert_everything(type, input);
+    }
+  }
+}
+
+// Mail text reaches the MFi and X-PmailDX readers only through the
+// dispatcher, which decodes it first: feed it hostile text the same way.
+class TextClipboard : public ClipboardSource {
+ public:
+  std::optional<std::string> text() const override { return value; }
+  std::string value;
+};
+
+TEST(Robustness, HostileMailTextThroughTheDispatcher) {
+  std::mt19937 rng(4242);
+  const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n-:";
+  const std::string starts[] = {"--B:M\r\n", "--B:M", "A", "B", "x"};
+  for (int type : {int{kInputMfi}, int{kInputPmail}}) {
+    for (int round = 0; round < 100; ++round) {
+      TextClipboard clip;
+      clip.value = starts[rng() % 5];
+      std::size_t n = rng() % 400;
+      for (std::size_t i = 0; i < n; ++i) {
+        clip.value.push_back(round % 2 ? alphabet[rng() % alphabet.size()] : static_cast<char>(rng()));
+      }
+      Engine engine;
+      engine.set_clipboard(&clip);
+      engine.settings.play.MidiStandard = 0;
+      SCOPED_TRACE(testing::Message() << "type " << type << " round " << round);
+      ConversionResult result = engine.convert("clip.txt", type, kOutputMidi);
+      EXPECT_EQ(result.status, DispatchStatus::Written);
+      EXPECT_LE(result.output.size(), kOutputCapacity);
     }
   }
 }
