@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "formats/single_voice_score.h"
+#include "support/read_score.h"
 
 namespace mel {
 namespace {
@@ -45,15 +46,10 @@ void put_title(Bytes& out, const std::string& digits, const std::string& text) {
   out.insert(out.end(), text.begin(), text.end());
 }
 
-struct Read {
-  Score score;
-  SongInfo song;
-};
+using Read = test::ReadResult;
 
 Read read(const Bytes& data, const Settings& settings = Settings{}) {
-  Read r;
-  read_kanji_mld_file(ByteView(data), r.score, r.song, settings);
-  return r;
+  return test::read_with(read_kanji_mld_file, data, settings);
 }
 
 TEST(KanjiMldReader, FirstNoteCharacterIsAShortRest) {

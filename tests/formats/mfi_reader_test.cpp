@@ -10,6 +10,7 @@
 #include "score/midi_writer.h"
 #include "support/mfi_builder.h"
 #include "support/midicsv.h"
+#include "support/read_score.h"
 
 namespace mel {
 namespace {
@@ -19,15 +20,10 @@ using test::MfiTrack;
 using Bytes = std::vector<uint8_t>;
 using Track = std::vector<std::string>;
 
-struct Read {
-  Score score;
-  SongInfo song;
-};
+using Read = test::ReadResult;
 
 Read read_mfi(const Bytes& file, const Settings& settings = Settings{}) {
-  Read r;
-  read_mfi_file(ByteView(file), r.score, r.song, settings);
-  return r;
+  return test::read_with(read_mfi_file, file, settings);
 }
 
 Read read_cmx(const Bytes& file, const Settings& settings = Settings{}) {

@@ -9,6 +9,7 @@
 #include "formats/mail_text.h"
 #include "formats/single_voice_score.h"
 #include "score/format_codes.h"
+#include "support/read_score.h"
 
 namespace mel {
 namespace {
@@ -17,15 +18,10 @@ using test::Bytes;
 using test::Events;
 using test::score_events;
 
-struct Read {
-  Score score;
-  SongInfo song;
-};
+using Read = test::ReadResult;
 
 Read read(const Bytes& data, const Settings& settings = Settings{}) {
-  Read r;
-  read_pmail_file(ByteView(data), r.score, r.song, settings);
-  return r;
+  return test::read_with(read_pmail_file, data, settings);
 }
 
 TEST(PmailReader, ReadsTempoLengthAndScaleDegrees) {

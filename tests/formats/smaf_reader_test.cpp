@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "support/read_score.h"
 #include "support/smaf_builder.h"
 
 namespace mel {
@@ -18,15 +19,10 @@ using test::smaf_contents;
 using test::smaf_file;
 using test::smaf_file_with_sequence;
 
-struct Result {
-  Score score;
-  SongInfo song;
-};
+using Result = test::ReadResult;
 
 Result read(const Bytes& file, const Settings& settings = Settings{}) {
-  Result r;
-  read_smaf_file(ByteView(file), r.score, r.song, settings);
-  return r;
+  return test::read_with(read_smaf_file, file, settings);
 }
 
 // The events of one track in a compact form: "r9" rest, "n60/11" note,
