@@ -1,0 +1,38 @@
+// CGBUTTON: the bitmap push button of the main window. It shows a bitmap
+// resource (or a .bmp file) on a raised face, draws itself pressed while the
+// left button is held, shows a hint after the mouse rests on it, and reports
+// to its parent: WM_USER+101 on left-button down, WM_COMMAND on left-button up,
+// WM_USER+102 on right-button down (wParam the child id, lParam the control).
+#pragma once
+
+#include <windows.h>
+
+namespace mel {
+
+constexpr wchar_t kCgButtonClassName[] = L"CGBUTTON";
+
+// Style bits (the low 16 bits of the window style).
+constexpr DWORD kCgStyleTopLeft = 0x01;      // bitmap 2 pixels in from the top left
+constexpr DWORD kCgStyleShrink = 0x02;       // shrink a bitmap that does not fit
+constexpr DWORD kCgStyleFixedColours = 0x08; // grey face and frame, not the system colours
+constexpr DWORD kCgStyleFromFile = 0x10;     // the window text is a .bmp file path
+constexpr DWORD kCgStylePalette = 0x20;      // realise a palette from the colour table
+
+// Messages to the control.
+constexpr UINT kCgSetDisplaySize = WM_USER + 1;  // wParam 0: w x h pixels; 1: w %, h % (lParam low/high word)
+constexpr UINT kCgSetBitmap = WM_USER + 2;       // lParam: const wchar_t* bitmap name or file path
+constexpr UINT kCgSetHint = WM_USER + 3;         // lParam: const wchar_t* hint (16 characters kept)
+
+// Notifications to the parent.
+constexpr UINT kCgNotifyPressed = WM_USER + 101;
+constexpr UINT kCgNotifyRightClicked = WM_USER + 102;
+
+constexpr int kCgHintCapacity = 16;
+constexpr UINT_PTR kCgHintTimer = 1;
+constexpr UINT kCgHintDelayMs = 500;
+
+// Registers the class for the module hInstance; true when it is registered
+// (also when it already was).
+bool register_cg_button_class(HINSTANCE instance);
+
+}  // namespace mel
