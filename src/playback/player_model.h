@@ -37,6 +37,7 @@ class SequencerDevice {
   virtual int stop() = 0;
   virtual int seek(long position) = 0;
   virtual int close() = 0;
+  // Both give a negative value when the device cannot tell.
   virtual long length() = 0;
   virtual long position() = 0;
   // The length in milliseconds (the device switches its time format for the
@@ -92,6 +93,8 @@ class SequencerPlayer {
  private:
   int open();
   void report(int code);
+  void close_device();
+  void read_length();
 
   SequencerDevice& device_;
   PlayerHost& host_;
