@@ -38,6 +38,12 @@ class ProfileWriter {
   virtual void write_string(const char* section, const char* key, const std::string& value) = 0;
 };
 
+// The integer a profile value stands for, as the Windows profile functions
+// read it: leading blanks, an optional sign and the decimal digits that
+// follow (0 when there are none); an empty value gives defaultValue, like a
+// missing key. Values beyond the int range are held at its limits.
+int parse_profile_int(const std::string& value, int defaultValue);
+
 // Bits of the window's ControlFlags.
 constexpr unsigned kFlagScroll = 0x001;
 constexpr unsigned kFlagDisplay = 0x002;
