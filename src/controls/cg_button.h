@@ -35,4 +35,13 @@ constexpr UINT kCgHintDelayMs = 500;
 // (also when it already was).
 bool register_cg_button_class(HINSTANCE instance);
 
+// Read-outs of a control's state (for the main window and the tests).
+// Copies the hint text, NUL-terminated and cut to capacity, into buffer and
+// returns the number of characters copied; 0 for a window that is not a button.
+int cg_button_hint(HWND button, wchar_t* buffer, int capacity);
+// True when the control has a bitmap to show (false: a plain face).
+bool cg_button_has_bitmap(HWND button);
+// The hint pop-up the control is showing, or nullptr.
+HWND cg_button_hint_window(HWND button);
+
 }  // namespace mel
