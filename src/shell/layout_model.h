@@ -46,9 +46,13 @@ struct ControlLayout {
   // Track panel.
   std::array<ControlRect, cmd::kTrackButtonCount> tracks;
   ControlRect allTracks, standard, split;
-  // The scroll width used (and, unless a relayout is running, the new
-  // `scrollsizex`).
+  // The width the scroll bar is laid out with (never below 50).
   int scrollWidth = 0;
+  // The value to keep as `scrollsizex` (50..500): the new scroll width unless
+  // a relayout is running. A client too narrow for a 50-pixel bar (a minimised
+  // window, the zero-size window before the first relayout, a hidden bar)
+  // keeps the previous value; a bar wider than 500 pixels is remembered as 500.
+  int rememberedScrollWidth = 0;
 };
 
 // The layout of WM_SIZE for client width clientWidth. While a relayout runs
