@@ -84,6 +84,9 @@ std::vector<PopupEntry> recent_popup(const std::vector<std::filesystem::path>& r
 std::filesystem::path name_and_extension(const std::filesystem::path& path);
 // True when the caption names the file ("MELVARINO[name.ext]"): a recognised type.
 bool caption_names_file(int inputType);
+// The window caption after a load: "MELVARINO[name.ext]" for a recognised
+// type, else "MELVARINO". Native characters, so the name is never converted.
+std::filesystem::path::string_type window_caption(int inputType, const std::filesystem::path& file);
 
 // Open dialog.
 const char* open_dialog_default_pattern();
