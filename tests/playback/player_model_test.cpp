@@ -1,0 +1,302 @@
+// The sequencer player's rules, over a fake device that keeps a position and
+// a length like a sequencer and a fake window that records what it is asked.
+#include "playback/player_model.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using mel::PlayerState;
+using mel::SequencerPlayer;
+
+constexpr int kDeviceNotOpen = 263;  // any failure the device may answer
+
+class FakeDevice : public mel::SequencerDevice {
+ public:
+  int open(const std::filesystem::path&) override {
+    ++opens;
+    if (openError != 0) return openError;
+    isOpen = true;
+    pos = 0;
+    return mel::kDeviceOk;
+  }
+  int play(std::optional<long> from) override {
+    froms.push_back(from.value_or(-1));
+    if (!isOpen) return kDeviceNotOpen;
+    if (playError != 0) return playError;
+    long start = from.value_or(pos);
+    if (start >= len) return mel::kDeviceErrorOutOfRange;
+    pos = start;
+    playing = true;
+    return mel::kDeviceOk;
+  }
+  int stop() override {
+    playing = false;
+    return mel::kDeviceOk;
+  }
+  int seek(long position) override {
+    seeks.push_back(position);
+    pos = position;
+    return mel::kDeviceOk;
+  }
+  int close() override {
+    isOpen = false;
+    playing = false;
+    return mel::kDeviceOk;
+  }
+  long length() override { return isOpen ? len : -1; }
+  long position() override { return isOpen ? pos : -1; }
+  long length_ms() override {
+    ++msQueries;
+    return isOpen ? ms : 0;
+  }
+  std::string error_text(int code) override { return "error " + std::to_string(code); }
+
+  bool isOpen = false;
+  bool playing = false;
+  long pos = 0;
+  long len = 64;
+  long ms = 8000;
+  int openError = 0;
+  int playError = 0;
+  int opens = 0;
+  int msQueries = 0;
+  std::vector<long> froms;  // -1: from where it stands
+  std::vector<long> seeks;
+};
+
+class FakeHost : public mel::PlayerHost {
+ public:
+  void show_device_error(const std::string& text) override { errors.push_back(text); }
+  void start_tick_timer() override { timerOn = true; }
+  void stop_tick_timer() override { timerOn = false; }
+  void end_of_playback() override {
+    ++endSignals;
+    if (onEnd) onEnd();
+  }
+
+  std::vector<std::string> errors;
+  bool timerOn = false;
+  int endSignals = 0;
+  std::function<void()> onEnd;
+};
+
+class SequencerPlayerTest : public ::testing::Test {
+ protected:
+  SequencerPlayerTest() : player(device, host) { player.set_file("dum1.tmp"); }
+
+  void play_to(long position) {
+    player.play_from_start();
+    ASSERT_EQ(player.state(), PlayerState::Playing);
+    device.pos = position;
+  }
+
+  FakeDevice device;
+  FakeHost host;
+  SequencerPlayer player;
+};
+
+TEST_F(SequencerPlayerTest, PlayFromStartOpensPlaysReadsTheLengthAndStartsTheTimer) {
+  player.play_from_start();
+  EXPECT_EQ(player.state(), PlayerState::Playing);
+  EXPECT_TRUE(device.playing);
+  EXPECT_EQ(player.length(), 64);
+  EXPECT_TRUE(host.timerOn);
+  EXPECT_EQ(device.froms, std::vector<long>{-1});
+  player.play_from_start();  // already playing: nothing happens
+  EXPECT_EQ(device.opens, 1);
+}
+
+TEST_F(SequencerPlayerTest, PauseAndResumeContinueFromTheSamePositionOnAReopenedDevice) {
+  play_to(20);
+  player.pause(true);
+  EXPECT_EQ(player.state(), PlayerState::Paused);
+  EXPECT_EQ(player.position(), 20);
+  EXPECT_FALSE(device.isOpen);
+  EXPECT_FALSE(host.timerOn);
+  EXPECT_EQ(host.endSignals, 0);
+
+  player.resume();
+  EXPECT_EQ(player.state(), PlayerState::Playing);
+  EXPECT_EQ(device.opens, 2);
+  EXPECT_EQ(device.froms.back(), 20);
+  EXPECT_EQ(device.pos, 20);
+  EXPECT_TRUE(host.timerOn);
+}
+
+TEST_F(SequencerPlayerTest, ADragHoldsTheDeviceOpenAndResumesWhereTheBarWasLeft) {
+  play_to(10);
+  player.pause(false);
+  EXPECT_TRUE(player.held_open());
+  EXPECT_TRUE(device.isOpen);
+  player.set_position(30);
+  player.resume();
+  EXPECT_EQ(device.opens, 1);  // no second open while held
+  EXPECT_EQ(device.seeks, std::vector<long>{0});
+  EXPECT_EQ(device.froms.back(), 30);
+  EXPECT_EQ(player.state(), PlayerState::Playing);
+  EXPECT_FALSE(player.held_open());
+}
+
+TEST_F(SequencerPlayerTest, ResumingAtOrBeyondTheEndIsSilentAndStaysPaused) {
+  for (long position : {64L, 100L}) {
+    play_to(5);
+    player.pause(true);
+    player.set_position(position);
+    player.resume();
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(player.state(), PlayerState::Paused);
+    EXPECT_FALSE(device.isOpen);
+    EXPECT_FALSE(host.timerOn);
+    player.stop();
+  }
+}
+
+TEST_F(SequencerPlayerTest, DeviceFailuresShowTheDevicesTextAndChangeNoState) {
+  device.openError = mel::kDeviceErrorCannotOpen;
+  player.play_from_start();
+  EXPECT_EQ(host.errors, std::vector<std::string>{"error 32769"});
+  EXPECT_EQ(player.state(), PlayerState::Stopped);
+  EXPECT_FALSE(host.timerOn);
+  EXPECT_TRUE(device.froms.empty());
+
+  device.openError = 0;
+  device.playError = 277;
+  player.play_from_start();
+  EXPECT_EQ(host.errors.back(), "error 277");
+  EXPECT_EQ(player.state(), PlayerState::Stopped);
+  EXPECT_FALSE(device.isOpen);  // closed again after the failed play
+  EXPECT_EQ(host.endSignals, 0);
+}
+
+TEST_F(SequencerPlayerTest, LengthInMillisecondsIsAskedOncePerFile) {
+  EXPECT_EQ(player.length_ms(), 8000);
+  EXPECT_EQ(player.length_ms(), 8000);
+  EXPECT_EQ(device.msQueries, 1);
+  EXPECT_FALSE(device.isOpen);  // opened for the query only
+
+  player.set_file("dum2.tmp");
+  device.ms = 3000;
+  EXPECT_EQ(player.length_ms(), 3000);
+  EXPECT_EQ(device.msQueries, 2);
+
+  // While playing the device is used as it is and stays open.
+  player.set_file("dum3.tmp");
+  play_to(3);
+  EXPECT_EQ(player.length_ms(), 3000);
+  EXPECT_EQ(device.opens, 3);
+  EXPECT_TRUE(device.isOpen);
+}
+
+TEST_F(SequencerPlayerTest, AFailedLengthQueryIsNotCached) {
+  device.openError = mel::kDeviceErrorNoFile;
+  EXPECT_EQ(player.length_ms(), 0);
+  device.openError = 0;
+  EXPECT_EQ(player.length_ms(), 8000);
+}
+
+// Reading the length during a drag must not close the device the drag holds
+// open: the resume after it would then play on a closed device.
+TEST_F(SequencerPlayerTest, LengthQueriesDuringADragKeepTheDeviceOpenForTheResume) {
+  play_to(12);
+  player.pause(false);
+  player.probe_length();
+  EXPECT_EQ(player.length_ms(), 8000);
+  EXPECT_TRUE(device.isOpen);
+  player.resume();
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_EQ(player.state(), PlayerState::Playing);
+  EXPECT_EQ(device.froms.back(), 12);
+}
+
+TEST_F(SequencerPlayerTest, ProbeLengthOpensReadsAndClosesOnlyWhenNotPlaying) {
+  device.len = 48;
+  player.probe_length();
+  EXPECT_EQ(player.length(), 48);
+  EXPECT_FALSE(device.isOpen);
+  EXPECT_EQ(player.state(), PlayerState::Stopped);
+
+  play_to(4);
+  device.len = 99;
+  player.probe_length();
+  EXPECT_EQ(player.length(), 48);
+  EXPECT_TRUE(device.playing);
+}
+
+TEST_F(SequencerPlayerTest, StopClosesAndSignalsTheEndOnce) {
+  play_to(7);
+  player.stop();
+  EXPECT_EQ(player.state(), PlayerState::Stopped);
+  EXPECT_FALSE(device.isOpen);
+  EXPECT_FALSE(host.timerOn);
+  EXPECT_EQ(host.endSignals, 1);
+  player.stop();
+  player.notify(mel::kNotifySuccessful);  // a late end notification
+  EXPECT_EQ(host.endSignals, 1);
+}
+
+TEST_F(SequencerPlayerTest, OnlyASuccessfulNotificationStopsAndItReadsThePositionFirst) {
+  play_to(30);
+  for (int code : {mel::kNotifySuperseded, mel::kNotifyAborted, mel::kNotifyFailure}) {
+    player.notify(code);
+    EXPECT_EQ(player.state(), PlayerState::Playing);
+  }
+  EXPECT_EQ(host.endSignals, 0);
+  EXPECT_EQ(player.position(), 30);
+
+  // The window decides from position and length whether the song ended.
+  long positionSeen = -1;
+  host.onEnd = [&] { positionSeen = player.position(); };
+  device.pos = 64;
+  player.notify(mel::kNotifySuccessful);
+  EXPECT_EQ(positionSeen, 64);
+  EXPECT_EQ(player.state(), PlayerState::Stopped);
+  EXPECT_EQ(host.endSignals, 1);
+}
+
+TEST_F(SequencerPlayerTest, AnAbortedNotificationAfterAPauseLeavesThePlayerPaused) {
+  play_to(9);
+  player.pause(true);
+  player.notify(mel::kNotifyAborted);
+  EXPECT_EQ(player.state(), PlayerState::Paused);
+  EXPECT_EQ(host.endSignals, 0);
+}
+
+// Repeat and next-song start a new play from inside the end signal.
+TEST_F(SequencerPlayerTest, TheWindowCanStartTheNextPlayFromInsideTheEndSignal) {
+  play_to(64);
+  host.onEnd = [&] { player.play_from_start(); };
+  player.notify(mel::kNotifySuccessful);
+  EXPECT_EQ(player.state(), PlayerState::Playing);
+  EXPECT_TRUE(host.timerOn);
+  EXPECT_TRUE(device.isOpen);
+  EXPECT_EQ(host.endSignals, 1);
+}
+
+TEST_F(SequencerPlayerTest, SetFileStopsAPlayButNotAClosedPause) {
+  play_to(3);
+  player.set_file("next.tmp");
+  EXPECT_EQ(host.endSignals, 1);
+  EXPECT_EQ(player.state(), PlayerState::Stopped);
+
+  play_to(3);
+  player.pause(true);
+  player.set_file("again.tmp");
+  EXPECT_EQ(host.endSignals, 1);
+  EXPECT_EQ(player.state(), PlayerState::Stopped);
+  EXPECT_EQ(player.file(), std::filesystem::path("again.tmp"));
+}
+
+TEST_F(SequencerPlayerTest, APositionTheDeviceCannotTellKeepsTheLastOne) {
+  play_to(17);
+  EXPECT_EQ(player.poll_position(), mel::kDeviceOk);
+  device.isOpen = false;
+  EXPECT_NE(player.poll_position(), mel::kDeviceOk);
+  EXPECT_EQ(player.position(), 17);
+}
+
+}  // namespace
