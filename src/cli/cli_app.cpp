@@ -361,7 +361,7 @@ int run_play(const CliRequest& request, std::ostream&, std::ostream& err) {
 
 int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   ParseResult parsed = parse_command_line(args);
-  if (!parsed.ok) return failure(err, kExitUsage, parsed.error);
+  if (!parsed.ok) return failure(err, parsed.status, parsed.error);
   const CliRequest& request = parsed.request;
   switch (request.command) {
     case Command::Help: out << help_text(); return kExitOk;

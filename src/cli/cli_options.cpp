@@ -5,11 +5,14 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "common/path_util.h"
 #include "score/format_codes.h"
 #include "score/format_registry.h"
+#include "shell/settings_model.h"
 
 namespace mel::cli {
 
@@ -122,6 +125,48 @@ void apply_option_couplings(Settings& settings) {
   if (settings.play.TrackSplit == 1) settings.play.MidiStandard = 0;
   if (settings.conv.pseudo_chord_mode() || settings.conv.accompanimentLevel != 0) settings.play.MidiStandard = 0;
   if (settings.conv.relnflg != 1) settings.conv.l16nouse = 0;
+}
+
+// The options that take a value ("--name value" or "--name=value").
+bool takes_value(const std::string& name) {
+  static const char* const kValueOptions[] = {
+      "--key", "--speed", "--instrument", "--volume", "--track-instrument", "--track-volume", "--octave-shift",
+      "--tracks", "--set", "-o", "--output", "-d", "--output-dir", "--to", "--soundfont", "--wav", "--settings",
+  };
+  return std::find(std::begin(kValueOptions), std::end(kValueOptions), name) != std::end(kValueOptions);
+}
+
+// The files named by --settings, in order; a missing value is left for the
+// main pass to report.
+std::vector<std::string> settings_files(const std::vector<std::string>& args) {
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") break;
+    if (arg.size() < 2 || arg[0] != '-') continue;
+    std::size_t eq = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+    std::string name = arg.substr(0, eq);
+    if (!takes_value(name) || eq != std::string::npos) {
+      if (name == "--settings" && eq != std::string::npos) files.push_back(arg.substr(eq + 1));
+      continue;
+    }
+    if (i + 1 >= args.size()) break;
+    ++i;
+    if (name == "--settings") files.push_back(args[i]);
+  }
+  return files;
+}
+
+// Reads a settings file the way the window does at start-up (out-of-range
+// values replaced, missing keys at their defaults) into the engine's settings.
+bool apply_settings_file(const std::string& file, Settings& settings, std::string& error) {
+  std::error_code ec;
+  if (file.empty() || fs::is_directory(file, ec) || !std::ifstream(fs::path(file), std::ios::binary)) {
+    error = "cannot read the settings file '" + file + "'";
+    return false;
+  }
+  apply_settings_to_engine(load_settings(IniProfile::from_file(file), 0), settings);
+  return true;
 }
 
 // Rendered sound only goes to a file named ".wav", so that swapped arguments
@@ -307,6 +352,13 @@ ParseResult parse_command_line(const std::vector<std::string>& args) {
     return result;
   };
 
+  for (const std::string& file : settings_files(args)) {
+    if (!apply_settings_file(file, r.settings, error)) {
+      result.status = kExitInputUnreadable;
+      return result;
+    }
+  }
+
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];
     if (endOfOptions || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -357,12 +409,11 @@ ParseResult parse_command_line(const std::vector<std::string>& args) {
       r.settings.play.TrackSplit = 1;
     } else if (name == "--cp932" && is_flag()) {
       r.cp932 = true;
-    } else if (name == "--key" || name == "--speed" || name == "--instrument" || name == "--volume" ||
-               name == "--track-instrument" || name == "--track-volume" || name == "--octave-shift" ||
-               name == "--tracks" || name == "--set" || name == "-o" || name == "--output" || name == "-d" ||
-               name == "--output-dir" || name == "--to" || name == "--soundfont" || name == "--wav") {
+    } else if (takes_value(name)) {
       if (!value(v)) return fail(name + " needs a value");
-      if (name == "--key") {
+      if (name == "--settings") {
+        // Already read, before every other option.
+      } else if (name == "--key") {
         if (!parse_ranged(name, v, kMinKeyOffset, kMaxKeyOffset, number, error)) return fail(error);
         r.settings.play.KeyOffset = number;
       } else if (name == "--speed") {
@@ -476,6 +527,8 @@ std::string help_text() {
     << "  --no-midi-standard read MIDI input through the score instead of rewriting it directly\n"
     << "  --split-chords     split chords of MIDI and MFi tracks into several tracks\n"
     << "  --set KEY=VALUE    any setting below, by settings key or name\n"
+    << "  --settings FILE    read a settings file (korvani.ini) first: its playback and conversion\n"
+    << "                     keys are the starting values, every other option overrides them\n"
     << "\n"
     << "Other options:\n"
     << "  -o, --output FILE      convert: the output file\n"
@@ -505,6 +558,7 @@ std::string help_text() {
     << "  1  the conversion produced no data, or another failure\n"
     << "  2  usage error: unknown command or option, bad option value\n"
     << "  3  an input cannot be read (missing, a folder, empty, no permission)\n"
+    << "     or the --settings file cannot be opened\n"
     << "  4  not a supported melody file, or reading/writing that format is not supported yet\n"
     << "  5  the output file or folder cannot be written (an existing file is left untouched)\n"
     << "  6  audio output is not available (no synthesizer in this build, no SoundFont)\n"

@@ -50,9 +50,13 @@ struct CliRequest {
 struct ParseResult {
   bool ok = false;
   std::string error;  // one line, for usage errors
+  ExitStatus status = kExitUsage;  // the exit status when not ok
   CliRequest request;
 };
 
+// Every --settings FILE (a settings file such as korvani.ini) is read first,
+// in the order given; the other options are applied on top of it wherever
+// they stand on the line.
 ParseResult parse_command_line(const std::vector<std::string>& args);
 
 // Parses a track list such as "1,3-5" (tracks 1..32) or "all" into the track
