@@ -108,7 +108,8 @@ std::filesystem::path save_folder_of(const std::filesystem::path& chosen);
 struct CreateTarget {
   int dialog = 0;             // settings dialog number, 0 = none
   const char* dialogTitle = "";
-  std::string extension;      // with its dot
+  std::string extension;      // with its dot; a copy's extension that is not
+                              // plain ASCII is UTF-8 (what path::u8string gives)
 };
 // mailBase64: the MLD dialog's Base64 option; inputPath gives the extension
 // of a raw copy (kind -3).
@@ -116,7 +117,7 @@ std::optional<CreateTarget> create_target(int outputKind, int inputType, int mid
                                           const std::filesystem::path& inputPath);
 // The proposed path of the create flow: folder and name of the input, the
 // target's extension ("melody" as the name when melodyPmdName is set for
-// kind 3).
+// kind 3; pass false for every other kind). The extension is read as UTF-8.
 std::filesystem::path proposed_create_path(const std::filesystem::path& input, const std::string& extension,
                                            bool melodyPmdName);
 // Kind 6 named other than ".mmd" becomes 14 (the .mel/.sml variant).
