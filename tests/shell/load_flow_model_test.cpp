@@ -43,10 +43,7 @@ TEST(LoadFlowModel, FirstOfThreeGreysPreviousAndListsTheNextTwo) {
   EXPECT_TRUE(states.at(cmd::kNext));
   EXPECT_TRUE(states.at(cmd::kShuffle));
 
-  const LoadButtonStates buttons = load_flow_button_states(outcome);
-  EXPECT_FALSE(buttons.previous);
-  EXPECT_TRUE(buttons.next);
-
+  EXPECT_FALSE(load_flow_button_states(outcome).previous);
   const std::vector<fs::path> playlist = playlist_of(3);
   EXPECT_TRUE(previous_popup(playlist, 0).empty());
   const std::vector<PopupEntry> next = next_popup(playlist, 0);
@@ -61,13 +58,9 @@ TEST(LoadFlowModel, PopupsListTenNearestEntriesOutwards) {
   const std::vector<fs::path> playlist = playlist_of(25);
   const std::vector<PopupEntry> previous = previous_popup(playlist, 12);
   ASSERT_EQ(previous.size(), 10u);
-  EXPECT_EQ(previous.front().id, 1001);
-  EXPECT_EQ(previous.front().path, playlist[11]);
   EXPECT_EQ(previous.back().id, 1010);
   EXPECT_EQ(previous.back().path, playlist[2]);
-  const std::vector<PopupEntry> next = next_popup(playlist, 20);
-  ASSERT_EQ(next.size(), 4u);
-  EXPECT_EQ(next.back().path, playlist[24]);
+  EXPECT_EQ(next_popup(playlist, 20).size(), 4u);
   // An index outside the list names nothing that is not there.
   EXPECT_EQ(previous_popup(playlist_of(2), 5).size(), 2u);
   EXPECT_TRUE(next_popup(playlist_of(2), 5).empty());
@@ -85,42 +78,29 @@ TEST(LoadFlowModel, MenuStatesFollowTheSongType) {
   EXPECT_FALSE(midi.at(cmd::kThreeTimes));
   EXPECT_TRUE(midi.at(cmd::kMidiStandard));
   EXPECT_TRUE(midi.at(cmd::kTrackSplit));
-  EXPECT_TRUE(midi.at(cmd::kStandardInstrument));
   EXPECT_FALSE(midi.at(cmd::kShuffle));
   EXPECT_TRUE(states_of(LoadOutcome{true, kMidi, 3, 0, 1, 0}).at(cmd::kThreeTimes));
 
   // MFi: split but no "MIDI標準"; tracks up to the track count.
   std::map<int, bool> mfi = states_of(LoadOutcome{true, kMfi, 3, 0, 1, 1});
-  EXPECT_TRUE(mfi.at(cmd::kThreeTimes));
   EXPECT_FALSE(mfi.at(cmd::kMidiStandard));
   EXPECT_TRUE(mfi.at(cmd::kTrackSplit));
-  EXPECT_TRUE(mfi.at(cmd::kAllTracks));
   EXPECT_TRUE(mfi.at(cmd::kTrackFirst + 2));
   EXPECT_FALSE(mfi.at(cmd::kTrackFirst + 3));
-  EXPECT_FALSE(mfi.at(cmd::kTrackLast));
 
   // A type without its own instruments: instrument "標準" greyed, and the
   // instruments it would keep are not kept.
   std::map<int, bool> plain = states_of(LoadOutcome{true, kDotIText, 0, 0, 1, 1});
   EXPECT_FALSE(plain.at(cmd::kStandardInstrument));
   EXPECT_FALSE(plain.at(cmd::kAllTracks));
-  EXPECT_TRUE(plain.at(cmd::kInstrumentFirst));
   EXPECT_EQ(keep_file_instruments_for(kDotIText, 1), 0);
   EXPECT_EQ(keep_file_instruments_for(kMfi, 1), 1);
-  EXPECT_EQ(keep_file_instruments_for(18, 0), 0);
 
-  const LoadButtonStates buttons = load_flow_button_states(LoadOutcome{true, kMfi, 40, 0, 1, 1});
-  EXPECT_TRUE(buttons.keyTempoSave);
-  EXPECT_FALSE(buttons.standard);
-  EXPECT_TRUE(buttons.split);
-  EXPECT_EQ(buttons.tracksEnabled, 32);  // never more buttons than exist
+  EXPECT_EQ(load_flow_button_states(LoadOutcome{true, kMfi, 40, 0, 1, 1}).tracksEnabled, 32);  // no more than exist
   EXPECT_EQ(load_flow_button_states(LoadOutcome{false, kMfi, 4, 0, 1, 1}).tracksEnabled, 0);
-  EXPECT_STREQ(key_down_bitmap(true), "BITMAP_FLAT");
-  EXPECT_STREQ(tempo_up_bitmap(false), "BITMAP_NPLAYUP");
-  EXPECT_STREQ(save_bitmap(false), "BITMAP_NREC");
 }
 
-TEST(LoadFlowModel, TrackLabels) {
+TEST(LoadFlowModel, TrackLabelsAndCaption) {
   SongInfo song;
   reset_song_header(song);
   song.trackCount = 4;
@@ -135,8 +115,10 @@ TEST(LoadFlowModel, TrackLabels) {
   EXPECT_EQ(track_label(song, 3), "4  ");
   EXPECT_EQ(track_label(song, 5), "6  ");
   EXPECT_EQ(track_label(song, 6), "R  ");
-  EXPECT_EQ(track_label(song, 31), "32  ");
   EXPECT_EQ(track_label(song, 32), "");
+
+  EXPECT_EQ(window_caption(kMfi, "/music/song.mld"), "MELVARINO[song.mld]");
+  EXPECT_EQ(window_caption(0, "/music/song.xyz"), "MELVARINO");
 }
 
 TEST(LoadFlowModel, RecentListKeepsOneEntryPerFileAndElevenAtMost) {
@@ -169,72 +151,48 @@ TEST(LoadFlowModel, RecentListKeepsOneEntryPerFileAndElevenAtMost) {
   ASSERT_EQ(popup.size(), 10u);  // the current file is not offered
   EXPECT_EQ(popup.front().id, 1201);
   EXPECT_EQ(popup.front().path, fs::path("/m/12.mld"));
-  EXPECT_EQ(popup.back().id, 1210);
-}
-
-TEST(LoadFlowModel, CaptionAndOpenDialog) {
-  EXPECT_EQ(window_caption(kMfi, "/music/song.mld"), "MELVARINO[song.mld]");
-  EXPECT_EQ(window_caption(0, "/music/song.xyz"), "MELVARINO");
-  EXPECT_EQ(open_dialog_title(), "MELVARINO [ファイルを開く]");
-  const auto& filters = open_dialog_filters();
-  ASSERT_EQ(filters.size(), 14u);
-  EXPECT_STREQ(filters[0].second, open_dialog_default_pattern());
-  EXPECT_STREQ(filters[7].first, "ﾄﾞｯﾄi/MOZiOﾒﾛﾃﾞｨﾌｧｲﾙ(*.mmd;*.mel;*.sml)");
-  EXPECT_STREQ(filters[13].second, "*.m3u");
 }
 
 TEST(LoadFlowModel, SaveDialogSpecs) {
   SaveDialogSpec mld = save_dialog_spec("/music/song.mld", 8);
   EXPECT_EQ(mld.initialName, fs::path("song.mld"));
-  ASSERT_EQ(mld.filters.size(), 1u);
-  EXPECT_STREQ(mld.filters[0].first, "すべてのﾌｧｲﾙ");
-  EXPECT_STREQ(mld.filters[0].second, "*.*");
+  EXPECT_STREQ(mld.filters.at(0).second, "*.*");
   EXPECT_EQ(mld.defaultExtension, "mld");
   // "MELVARINO [.mldファイルを作成]" in CP932.
   EXPECT_EQ(mld.title, "MELVARINO [.mld\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x8D\xEC\x90\xAC]");
 
   SaveDialogSpec dotI = save_dialog_spec("/music/song.mmd", 6);
   EXPECT_EQ(dotI.initialName, fs::path("song"));
-  ASSERT_EQ(dotI.filters.size(), 3u);
-  EXPECT_STREQ(dotI.filters[1].second, "*.sml");
-  EXPECT_EQ(save_dialog_spec("/music/song.smd", 9).initialName, fs::path("song"));
+  EXPECT_EQ(dotI.filters.size(), 3u);
 
   SaveDialogSpec empty = save_dialog_spec("", 5);
   EXPECT_EQ(empty.initialName, fs::path("*.*"));
   EXPECT_EQ(empty.defaultExtension, "*");
 
   EXPECT_EQ(save_folder_of("/music/out/a.mld"), fs::path("/music/out/"));
-  EXPECT_EQ(save_folder_of("a.mld"), fs::path(""));
 }
 
 TEST(LoadFlowModel, CreateTableAndProposedPath) {
   EXPECT_FALSE(create_target(11, kMfi, 1, false, "/m/a.mld").has_value());
-  EXPECT_FALSE(create_target(14, kMfi, 1, false, "/m/a.mld").has_value());
 
   // DXM: MIDI played as written uses its own dialog.
   EXPECT_EQ(create_target(13, kMidi, 1, false, "/m/a.mid")->dialog, 11);
-  EXPECT_STREQ(create_target(13, kMidi, 1, false, "/m/a.mid")->dialogTitle, "MIDI > DXMファイル設定");
   EXPECT_EQ(create_target(13, kMidi, 0, false, "/m/a.mid")->dialog, 10);
   EXPECT_EQ(create_target(13, kMfi, 1, false, "/m/a.mld")->dialog, 10);
 
   EXPECT_EQ(create_target(8, kMidi, 1, true, "/m/a.mid")->extension, ".txt");
   EXPECT_EQ(create_target(8, kMidi, 1, false, "/m/a.mid")->extension, ".mld");
-  EXPECT_EQ(create_target(3, kMidi, 1, false, "/m/a.mid")->dialog, 5);
-  EXPECT_EQ(create_target(5, kMidi, 1, false, "/m/a.mid")->dialog, 0);
-  EXPECT_EQ(create_target(-1, kMidi, 1, false, "/m/a.mid")->extension, ".m3u");
   EXPECT_EQ(create_target(-3, kMfi, 1, false, "/m/Song.MLD")->extension, ".MLD");
 
   EXPECT_EQ(proposed_create_path("/music/song.mid", ".pmd", false), fs::path("/music/song.pmd"));
   EXPECT_EQ(proposed_create_path("/music/song.mid", ".pmd", true), fs::path("/music/melody.pmd"));
   EXPECT_EQ(proposed_create_path("/music/a.b.mid", ".mld", false), fs::path("/music/a.b.mld"));
-  EXPECT_EQ(proposed_create_path("song", ".mid", false), fs::path("song.mid"));
 }
 
 TEST(LoadFlowModel, DotINamedOtherThanMmdBecomesTheSecondVariant) {
   EXPECT_EQ(adjust_dot_i_kind(6, "/out/x.mmd"), 6);
   EXPECT_EQ(adjust_dot_i_kind(6, "/out/x.MMD"), 6);
   EXPECT_EQ(adjust_dot_i_kind(6, "/out/x.mel"), 14);
-  EXPECT_EQ(adjust_dot_i_kind(6, "/out/x.sml"), 14);
   EXPECT_EQ(adjust_dot_i_kind(6, "/out/x"), 14);
   EXPECT_EQ(adjust_dot_i_kind(8, "/out/x.mel"), 8);
 }
@@ -243,10 +201,8 @@ TEST(LoadFlowModel, MailSizeWarningsAreExclusive) {
   const char* k500 = "500byteを超えています。\r\niモードメールでは送れません。";
   const char* k3000 = "3000byteを超えています。\r\niモードメール、パルディオEメールでは送れません。";
   EXPECT_EQ(mail_size_warning(500), nullptr);
-  EXPECT_STREQ(mail_size_warning(501), k500);
   EXPECT_STREQ(mail_size_warning(600), k500);
   EXPECT_STREQ(mail_size_warning(3000), k500);
-  EXPECT_STREQ(mail_size_warning(3001), k3000);
   EXPECT_STREQ(mail_size_warning(3500), k3000);
 }
 
