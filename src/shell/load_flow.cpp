@@ -1,0 +1,221 @@
+#include "shell/load_flow.h"
+
+#include <commdlg.h>
+
+#include <fstream>
+#include <system_error>
+
+#include "common/path_util.h"
+#include "shell/load_flow_model.h"
+#include "shell/main_window.h"
+#include "shell/shell_menu.h"
+#include "shell/shell_rules_model.h"
+#include "shell/win_text.h"
+
+namespace mel {
+namespace {
+
+constexpr DWORD kDialogNameCapacity = 256;
+
+// "a\0b\0c\0d\0\0": the filter list of the file dialogs.
+std::wstring filter_text(const std::vector<std::pair<const char*, const char*>>& filters) {
+  std::wstring text;
+  for (const auto& [description, pattern] : filters) {
+    text += widen(description);
+    text.push_back(L'\0');
+    text += widen(pattern);
+    text.push_back(L'\0');
+  }
+  text.push_back(L'\0');
+  return text;
+}
+
+// A name buffer for the dialogs, holding the initial name (cut to fit).
+std::vector<wchar_t> name_buffer(const std::wstring& initial) {
+  std::vector<wchar_t> buffer(kDialogNameCapacity, L'\0');
+  initial.copy(buffer.data(), kDialogNameCapacity - 1);
+  return buffer;
+}
+
+bool file_exists(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
+std::uintmax_t size_of_file(const std::filesystem::path& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? 0 : size;
+}
+
+void truncate_file(const std::filesystem::path& path) {
+  if (path.empty()) return;
+  std::ofstream(path, std::ios::binary | std::ios::trunc);
+}
+
+void set_bitmap(HWND button, const char* name) {
+  const std::wstring wide = widen(name);
+  SendMessageW(button, WM_USER + 2, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+void set_check(HWND button, bool checked) {
+  SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void label_track_buttons(ShellState& state, const LoadButtonStates& buttons) {
+  for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
+    SetWindowTextW(state.trackButtons[k], widen(track_label(state.engine.song, k)).c_str());
+    EnableWindow(state.trackButtons[k], k < buttons.tracksEnabled);
+  }
+  EnableWindow(state.allTracksButton, buttons.allTracks);
+  EnableWindow(state.standardButton, buttons.standard);
+  EnableWindow(state.splitButton, buttons.split);
+  set_check(state.standardButton, state.engine.settings.play.MidiStandard == 1);
+  set_check(state.splitButton, state.engine.settings.play.TrackSplit == 1);
+}
+
+void fill_lists(ShellState& state) {
+  fill_popup(state.previousPopup, previous_popup(state.playlist, state.currentIndex));
+  fill_popup(state.nextPopup, next_popup(state.playlist, state.currentIndex));
+  remember_recent(state.recent, state.currentFile);
+  fill_popup(state.recentPopup, recent_popup(state.recent));
+}
+
+void set_caption(ShellState& state, int inputType) {
+  SetWindowTextW(state.hwnd, window_caption(inputType, state.currentFile).c_str());
+}
+
+// The device may hold the temporary file open while it plays; it is closed
+// before the file is written again.
+void release_temporary_file(ShellState& state) {
+  SequencerPlayer& player = *state.player;
+  if (player.state() == PlayerState::Playing || player.held_open()) player.set_file(state.tempMidiPath);
+}
+
+}  // namespace
+
+void set_song_buttons(ShellState& state, bool ok) {
+  const int count = static_cast<int>(state.playlist.size());
+  const bool previous = state.currentIndex >= 1;
+  const bool next = state.currentIndex + 1 < count;
+  set_bitmap(state.buttons[kButtonKeyDown], key_down_bitmap(ok));
+  set_bitmap(state.buttons[kButtonKeyUp], key_up_bitmap(ok));
+  set_bitmap(state.buttons[kButtonTempoDown], tempo_down_bitmap(ok));
+  set_bitmap(state.buttons[kButtonTempoUp], tempo_up_bitmap(ok));
+  set_bitmap(state.buttons[kButtonSave], save_bitmap(ok));
+  set_bitmap(state.buttons[kButtonPrevious], previous_bitmap(previous));
+  set_bitmap(state.buttons[kButtonNext], next_bitmap(next));
+  for (int i : {kButtonKeyDown, kButtonKeyUp, kButtonTempoDown, kButtonTempoUp, kButtonSave}) {
+    EnableWindow(state.buttons[i], ok);
+  }
+  EnableWindow(state.buttons[kButtonPrevious], previous);
+  EnableWindow(state.buttons[kButtonNext], next);
+  for (int i = kButtonKeyDown; i <= kButtonSave; ++i) InvalidateRect(state.buttons[i], nullptr, TRUE);
+}
+
+void load_current_file(ShellState& state) {
+  const std::filesystem::path& path = state.currentFile;
+  PlaybackOptions& play = state.engine.settings.play;
+  const int type = path.empty() ? static_cast<int>(kInputUnsupported) : state.engine.detect(path);
+  play.KeepFileInstruments = keep_file_instruments_for(type, play.StandardInstrument);
+  bool ok = false;
+  if (type >= 1 && (file_exists(path) || is_clipboard_path(path))) {
+    release_temporary_file(state);
+    play.ForPlayback = 1;
+    ok = state.engine.dispatch(path, state.tempMidiPath, type, kOutputMidi) == DispatchStatus::Written &&
+         conversion_is_playable(state.engine.song, size_of_file(state.tempMidiPath));
+  }
+  state.inputType = type;
+  if (!ok) {
+    release_temporary_file(state);
+    truncate_file(state.tempMidiPath);
+    reset_song_header(state.engine.song);
+    state.player->set_length(0);
+    SetScrollRange(state.scroll, SB_CTL, 0, -1, TRUE);
+  }
+  state.player->set_file(state.tempMidiPath);
+
+  LoadOutcome outcome;
+  outcome.ok = ok;
+  outcome.inputType = type;
+  outcome.trackCount = state.engine.song.trackCount;
+  outcome.currentIndex = state.currentIndex;
+  outcome.fileCount = static_cast<int>(state.playlist.size());
+  outcome.midiStandard = play.MidiStandard;
+  set_song_buttons(state, ok);
+  for (const ItemEnable& item : load_flow_menu_states(outcome)) set_item_enabled(state, item.id, item.enabled);
+  label_track_buttons(state, load_flow_button_states(outcome));
+  fill_lists(state);
+  set_caption(state, type);
+}
+
+void create_file(ShellState& state, int outputKind) {
+  const std::filesystem::path input = state.currentFile;
+  const int type = input.empty() ? static_cast<int>(kInputUnsupported) : state.engine.detect(input);
+  if (type <= 0) return;
+  state.currentOutputKind = outputKind;
+  const auto target = create_target(outputKind, type, state.engine.settings.play.MidiStandard,
+                                    state.engine.settings.writers.mailBase64 != 0, input);
+  // Kinds with a settings dialog are offered once their format's writer and
+  // dialog exist.
+  if (!target || target->dialog != 0) return;
+  std::filesystem::path name = proposed_create_path(input, target->extension, false);
+  const bool chosen = state.options.saveDialog ? state.options.saveDialog(state.hwnd, name, outputKind)
+                                               : save_file_dialog(state, name, outputKind);
+  if (!chosen) return;
+  const int kind = adjust_dot_i_kind(outputKind, name);
+  if (kind != kOutputPlaylist) {
+    state.engine.settings.play.ForPlayback = 0;
+    const DispatchStatus status = state.engine.dispatch(input, name, type, kind);
+    state.engine.settings.play.ForPlayback = 1;
+    // The one failure a user must hear of: the file asked for was not written.
+    if (status == DispatchStatus::WriteFailed) {
+      show_message(state, "ファイルを作成できませんでした。", kProductName, MB_OK | MB_ICONWARNING);
+    }
+  }
+  state.lastCreated = name;
+}
+
+bool open_file_dialog(ShellState& state, std::filesystem::path& name) {
+  const std::wstring filters = filter_text(open_dialog_filters());
+  const std::wstring title = widen(open_dialog_title());
+  std::vector<wchar_t> buffer = name_buffer(name.empty() ? widen(open_dialog_default_pattern()) : name.wstring());
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = state.hwnd;
+  dialog.lpstrFilter = filters.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = buffer.data();
+  dialog.nMaxFile = kDialogNameCapacity;
+  dialog.lpstrTitle = title.c_str();
+  dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  if (!GetOpenFileNameW(&dialog)) return false;
+  name = buffer.data();
+  return true;
+}
+
+bool save_file_dialog(ShellState& state, std::filesystem::path& name, int outputKind) {
+  const SaveDialogSpec spec = save_dialog_spec(name, outputKind);
+  const std::wstring filters = filter_text(spec.filters);
+  const std::wstring title = widen(spec.title);
+  const std::wstring extension = widen(spec.defaultExtension);
+  const std::wstring folder = state.saveFolder.wstring();
+  std::vector<wchar_t> buffer = name_buffer(spec.initialName.wstring());
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = state.hwnd;
+  dialog.lpstrFilter = filters.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = buffer.data();
+  dialog.nMaxFile = kDialogNameCapacity;
+  dialog.lpstrTitle = title.c_str();
+  dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
+  dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+  const bool chosen = GetSaveFileNameW(&dialog) != 0;
+  name = buffer.data();
+  state.saveFolder = save_folder_of(name);
+  return chosen;
+}
+
+}  // namespace mel

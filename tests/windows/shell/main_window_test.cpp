@@ -1,0 +1,464 @@
+// The main window in this process: start-up state, opening files, playing
+// with the built-in sequencer, the layout, bad files and shutdown. The file
+// dialogs and message boxes are replaced through the window's options, so
+// nothing modal opens.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "shell/layout_model.h"
+#include "shell/load_flow_model.h"
+#include "shell/main_window.h"
+#include "shell/shell_menu.h"
+#include "shell/win_text.h"
+#include "support/midi_builder.h"
+
+namespace mel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::MidiFileBuilder;
+using test::TrackBuilder;
+
+constexpr DWORD kPumpTimeoutMs = 20000;
+
+// Handles every waiting message; a quit message left by a closed window of an
+// earlier test is dropped.
+void pump_messages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+bool pump_until(const std::function<bool()>& done, DWORD timeoutMs = kPumpTimeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    pump_messages();
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(2);
+  }
+  return true;
+}
+
+void pump_for(DWORD ms) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    pump_messages();
+    Sleep(2);
+  }
+}
+
+std::string window_text(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return narrow(text);
+}
+
+void write_bytes(const fs::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Two tracks of 16 quarter notes at 120 per minute: 64 sixteenths, 8 s.
+Bytes two_track_song() {
+  TrackBuilder conductor;
+  conductor.track_name(0, "さくら").tempo_bpm(0, 120);
+  TrackBuilder melody;
+  TrackBuilder bass;
+  for (int i = 0; i < 16; ++i) {
+    melody.note_on(0, 0, 60 + (i % 8)).note_off(480, 0, 60 + (i % 8));
+    bass.note_on(0, 1, 48).note_off(480, 1, 48);
+  }
+  conductor.end();
+  melody.end();
+  bass.end();
+  return MidiFileBuilder(1, 480).track(conductor).track(melody).track(bass).bytes();
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    instance_ = GetModuleHandleW(nullptr);
+    ASSERT_TRUE(register_main_window_class(instance_));
+    folder_ = fs::temp_directory_path() /
+              (L"melvarino_window_" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++serial_));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    song_ = folder_ / L"さくら.mid";
+    write_bytes(song_, two_track_song());
+    options_.profilePath = (folder_ / L"korvani.ini").wstring();
+    options_.sequencerOverride = kSequencerBuiltin;
+    options_.clockScale = 8.0;
+    options_.openDialog = [this](HWND, fs::path& name) {
+      ++openDialogs_;
+      if (chosen_.empty()) return false;
+      name = chosen_;
+      return true;
+    };
+    options_.saveDialog = [this](HWND, fs::path& name, int) {
+      proposedSaveName_ = name;
+      if (saveAs_.empty()) return false;
+      name = saveAs_;
+      return true;
+    };
+    options_.messageBox = [this](HWND, const std::wstring& text, const std::wstring& caption, UINT) {
+      messages_.push_back(narrow(caption) + ": " + narrow(text));
+      return IDOK;
+    };
+  }
+
+  void TearDown() override {
+    if (window_ && IsWindow(window_)) DestroyWindow(window_);
+    pump_messages();
+    std::error_code error;
+    fs::remove_all(folder_, error);
+  }
+
+  void write_settings(const std::string& text) {
+    std::ofstream(folder_ / L"korvani.ini", std::ios::binary) << text;
+  }
+
+  ShellState& open_window(const std::wstring& commandLine = L"") {
+    window_ = create_main_window(instance_, commandLine, options_);
+    EXPECT_NE(window_, nullptr);
+    // The window stays hidden: without a window manager, Wine takes about two
+    // seconds to destroy a shown top-level window.
+    pump_messages();
+    return *shell_state_of(window_);
+  }
+
+  void open_file(ShellState& state, const fs::path& path) {
+    chosen_ = path;
+    SendMessageW(state.hwnd, WM_COMMAND, cmd::kOpen, 0);
+    pump_messages();
+  }
+
+  HINSTANCE instance_ = nullptr;
+  fs::path folder_;
+  fs::path song_;
+  fs::path chosen_;
+  fs::path saveAs_;
+  fs::path proposedSaveName_;
+  int openDialogs_ = 0;
+  std::vector<std::string> messages_;
+  MainWindowOptions options_;
+  HWND window_ = nullptr;
+  static int serial_;
+};
+
+int MainWindowTest::serial_ = 0;
+
+// The control's own WS_VISIBLE (the window itself is never shown here).
+bool shown(HWND control) { return (GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+std::string class_name(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return narrow(name);
+}
+
+TEST_F(MainWindowTest, StartsWithEveryControlAndTheMenuInTheStateWithoutAFile) {
+  ShellState& state = open_window();
+  EXPECT_EQ(window_text(state.hwnd), "MELVARINO");
+  EXPECT_EQ(class_name(state.hwnd), "MVWIN");
+  for (HWND button : state.buttons) {
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(class_name(button), "CGBUTTON");
+  }
+  EXPECT_EQ(GetDlgCtrlID(state.buttons[kButtonSave]), cmd::kSaveButton);
+  EXPECT_EQ(window_text(state.buttons[kButtonKeyDown]), "BITMAP_NFLAT");
+  EXPECT_TRUE(IsWindowEnabled(state.buttons[kButtonPlay]));
+  EXPECT_TRUE(IsWindowEnabled(state.buttons[kButtonOpen]));
+  for (int i = kButtonKeyDown; i <= kButtonSave; ++i) EXPECT_FALSE(IsWindowEnabled(state.buttons[i])) << i;
+  EXPECT_EQ(class_name(state.scroll), "ScrollBar");
+  EXPECT_EQ(class_name(state.counter), "Static");
+  EXPECT_EQ(window_text(state.trackButtons[31]), "32");
+  EXPECT_EQ(window_text(state.allTracksButton), "全");
+  for (HWND button : state.trackButtons) EXPECT_FALSE(IsWindowEnabled(button));
+
+  ASSERT_EQ(GetMenu(state.hwnd), state.menu);
+  EXPECT_EQ(GetMenuItemCount(state.menu), kTopLevelMenuCount);
+  for (int id : {cmd::kCreateMidi, cmd::kProperties, cmd::kResetKeySpeed, cmd::kPseudoChord, cmd::kPerTrackInstrument,
+                 cmd::kStandardInstrument, cmd::kVolumeLast, cmd::kPrevious, cmd::kCreateFirst}) {
+    EXPECT_FALSE(item_enabled(state, id)) << id;
+  }
+  for (int id : {cmd::kOpen, cmd::kPlay, cmd::kExit, cmd::kLoop, cmd::kConversionDetail}) {
+    EXPECT_TRUE(item_enabled(state, id)) << id;
+  }
+  // Check marks from the defaults: counter shown, panel hidden, added track
+  // selection on, "MIDI標準" and the standard instrument and volume on.
+  EXPECT_TRUE(item_checked(state, cmd::kCounterDisplay));
+  EXPECT_FALSE(item_checked(state, cmd::kTrackPanel));
+  EXPECT_TRUE(item_checked(state, cmd::kMultiTrackSelect));
+  EXPECT_TRUE(item_checked(state, cmd::kMidiStandard));
+  EXPECT_TRUE(item_checked(state, cmd::kStandardInstrument));
+  EXPECT_TRUE(item_checked(state, cmd::kInstrumentFirst));  // melody 1: the first entry
+  EXPECT_TRUE(item_checked(state, cmd::kVolumeFirst + 2));  // volume 100
+  EXPECT_TRUE(GetMenuState(state.colourPopup, cmd::kColourFirst + 1, MF_BYCOMMAND) & MF_CHECKED);
+
+  // The temporary MIDI file exists from start-up, named "dum…".
+  ASSERT_FALSE(state.tempMidiPath.empty());
+  EXPECT_TRUE(fs::exists(state.tempMidiPath));
+  EXPECT_EQ(state.tempMidiPath.filename().wstring().substr(0, 3), L"dum");
+  // An empty command line ends the promise to close after playing.
+  EXPECT_EQ(state.controlFlags & kFlagExitAfterPlay, 0u);
+}
+
+TEST_F(MainWindowTest, OpeningAMidiFileEnablesWhatTheSongAllowsAndNamesItInTheCaption) {
+  ShellState& state = open_window();
+  open_file(state, song_);
+  EXPECT_EQ(openDialogs_, 1);
+  EXPECT_EQ(window_text(state.hwnd), narrow(L"MELVARINO[さくら.mid]"));
+  EXPECT_EQ(window_text(state.counter), "さくら");
+  EXPECT_GT(fs::file_size(state.tempMidiPath), 0u);
+
+  LoadOutcome outcome;
+  outcome.ok = true;
+  outcome.inputType = kInputMidi;
+  outcome.trackCount = state.engine.song.trackCount;
+  outcome.currentIndex = 0;
+  outcome.fileCount = 1;
+  outcome.midiStandard = 1;
+  // Every item of the flow's list that the menu has (the track items and the
+  // external programs exist only as buttons, or once configured).
+  for (const ItemEnable& item : load_flow_menu_states(outcome)) {
+    if (GetMenuState(state.menu, item.id, MF_BYCOMMAND) == static_cast<UINT>(-1)) continue;
+    EXPECT_EQ(item_enabled(state, item.id), item.enabled) << item.id;
+  }
+  EXPECT_TRUE(item_enabled(state, cmd::kCreateMidi));
+  EXPECT_TRUE(item_enabled(state, cmd::kMidiStandard));
+  EXPECT_FALSE(item_enabled(state, cmd::kThreeTimes));  // MIDI played "MIDI標準"
+  EXPECT_FALSE(item_enabled(state, cmd::kPrevious));
+  for (int i = kButtonKeyDown; i <= kButtonTempoUp; ++i) EXPECT_TRUE(IsWindowEnabled(state.buttons[i])) << i;
+  EXPECT_TRUE(IsWindowEnabled(state.buttons[kButtonSave]));
+  EXPECT_FALSE(IsWindowEnabled(state.buttons[kButtonNext]));
+  const int tracks = state.engine.song.trackCount;
+  ASSERT_GE(tracks, 2);
+  EXPECT_TRUE(IsWindowEnabled(state.trackButtons[tracks - 1]));
+  EXPECT_FALSE(IsWindowEnabled(state.trackButtons[tracks]));
+  EXPECT_EQ(window_text(state.trackButtons[0]), track_label(state.engine.song, 0));
+
+  // The same file opened again stays one recent entry.
+  open_file(state, song_);
+  EXPECT_EQ(state.recent.size(), 1u);
+}
+
+TEST_F(MainWindowTest, TheCommandLineLoadsItsFileWithoutPlayingWhenAutoplayIsOff) {
+  write_settings("[section]\r\nautoplay=0\r\n");
+  ShellState& state = open_window(song_.wstring());
+  ASSERT_EQ(state.playlist.size(), 1u);
+  EXPECT_EQ(window_text(state.hwnd), narrow(L"MELVARINO[さくら.mid]"));
+  EXPECT_TRUE(item_enabled(state, cmd::kCreateMidi));
+  pump_for(200);
+  EXPECT_EQ(state.player->state(), PlayerState::Stopped);
+  // A file from the command line keeps the promise to close after playing.
+  EXPECT_NE(state.controlFlags & kFlagExitAfterPlay, 0u);
+}
+
+// "%4d / %4d　%s" with the title.
+bool is_position_text(const std::string& text, const std::string& title) {
+  const std::string separator = "　";
+  const std::size_t at = text.find(separator);
+  return text.size() > 11 && text[4] == ' ' && text[5] == '/' && at == 11 && text.substr(at + separator.size()) == title;
+}
+
+TEST_F(MainWindowTest, PlayingMovesTheCounterAndEndsWithTheEndOfPlaybackSignal) {
+  write_settings("[section]\r\nautoplay=0\r\nautooff=0\r\n");
+  ShellState& state = open_window(song_.wstring());
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kPlay, 0);
+  ASSERT_EQ(state.player->state(), PlayerState::Playing);
+  EXPECT_EQ(state.player->length(), 64);
+
+  std::vector<std::string> seen;
+  ASSERT_TRUE(pump_until([&] {
+    const std::string text = window_text(state.counter);
+    if (is_position_text(text, "さくら") && (seen.empty() || seen.back() != text)) seen.push_back(text);
+    return seen.size() >= 3;
+  }));
+  EXPECT_TRUE(pump_until([&] { return state.endOfPlaybackSignals > 0; }));
+  EXPECT_EQ(state.endOfPlaybackSignals, 1);
+  EXPECT_EQ(state.player->state(), PlayerState::Stopped);
+  // The last song of the list ended: its title is back on the counter.
+  pump_for(50);
+  EXPECT_EQ(window_text(state.counter), "さくら");
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(MainWindowTest, PauseThenPlayGoesOnFromTheSamePosition) {
+  write_settings("[section]\r\nautoplay=0\r\n");
+  ShellState& state = open_window(song_.wstring());
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kPlay, 0);
+  ASSERT_TRUE(pump_until([&] { return state.player->position() >= 8; }));
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kPause, 0);
+  ASSERT_EQ(state.player->state(), PlayerState::Paused);
+  const long paused = state.player->position();
+  EXPECT_GE(paused, 8);
+  EXPECT_LT(paused, 64);
+  pump_for(150);
+  EXPECT_EQ(state.player->position(), paused);
+  EXPECT_EQ(state.endOfPlaybackSignals, 0);
+
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kPlay, 0);
+  ASSERT_EQ(state.player->state(), PlayerState::Playing);
+  state.player->poll_position();
+  EXPECT_GE(state.player->position(), paused);
+  EXPECT_LT(state.player->position(), paused + 16);
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kStop, 0);
+  EXPECT_EQ(state.player->state(), PlayerState::Stopped);
+  EXPECT_EQ(state.endOfPlaybackSignals, 1);
+}
+
+int client_width_of(HWND window) {
+  RECT rect{};
+  GetClientRect(window, &rect);
+  return rect.right;
+}
+
+int client_height_of(HWND window) {
+  RECT rect{};
+  GetClientRect(window, &rect);
+  return rect.bottom;
+}
+
+TEST_F(MainWindowTest, RelayoutGivesTheComputedWidthAndAFixedHeight) {
+  ShellState& state = open_window();
+  ViewState view{state.controlFlags, true, false};
+  const int contentHeight = content_height(view);
+  EXPECT_EQ(client_width_of(state.hwnd), relayout_client_width(view, 250));
+  EXPECT_GT(client_height_of(state.hwnd), contentHeight - 1);
+  EXPECT_LT(client_height_of(state.hwnd), contentHeight + 10);
+
+  MINMAXINFO limits{};
+  SendMessageW(state.hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+  RECT frame{};
+  GetWindowRect(state.hwnd, &frame);
+  EXPECT_EQ(limits.ptMinTrackSize.y, frame.bottom - frame.top);
+  EXPECT_EQ(limits.ptMaxTrackSize.y, frame.bottom - frame.top);
+  EXPECT_EQ(limits.ptMinTrackSize.x, minimum_window_width(view, GetSystemMetrics(SM_CXFRAME)));
+
+  // A wider window gives the scroll bar the extra width, and that width is
+  // what the settings keep.
+  SetWindowPos(state.hwnd, nullptr, 0, 0, frame.right - frame.left + 60, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER);
+  pump_messages();
+  EXPECT_EQ(state.settings.scrollsizex, 310);
+
+  // A caption double-click: the compact view without the menu bar, and back.
+  SendMessageW(state.hwnd, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(40, 10));
+  pump_messages();
+  EXPECT_FALSE(state.fullView);
+  EXPECT_EQ(GetMenu(state.hwnd), nullptr);
+  ViewState compact{state.controlFlags, false, false};
+  EXPECT_EQ(client_width_of(state.hwnd), relayout_client_width(compact, 310));
+  EXPECT_FALSE(shown(state.counter));
+  EXPECT_FALSE(shown(state.buttons[kButtonKeyDown]));
+  EXPECT_TRUE(shown(state.buttons[kButtonOpen]));
+  SendMessageW(state.hwnd, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(40, 10));
+  pump_messages();
+  EXPECT_TRUE(state.fullView);
+  EXPECT_EQ(GetMenu(state.hwnd), state.menu);
+  EXPECT_FALSE(IsZoomed(state.hwnd));
+  // Other hit codes do nothing.
+  SendMessageW(state.hwnd, WM_NCLBUTTONDBLCLK, HTLEFT, 0);
+  EXPECT_TRUE(state.fullView);
+}
+
+TEST_F(MainWindowTest, BadFilesLeaveTheWindowWithoutAFile) {
+  ShellState& state = open_window();
+  std::mt19937 random(7);
+  Bytes noise(700);
+  for (auto& byte : noise) byte = static_cast<uint8_t>(random());
+  write_bytes(folder_ / L"noise.mid", noise);
+  const Bytes song = two_track_song();
+  write_bytes(folder_ / L"cut.mid", Bytes(song.begin(), song.begin() + 30));
+  write_bytes(folder_ / L"empty.mid", {});
+  write_bytes(folder_ / L"noise.mld", noise);
+  const std::vector<fs::path> bad = {folder_ / L"missing.mid", folder_ / L"noise.mid", folder_ / L"cut.mid",
+                                     folder_ / L"empty.mid", folder_ / L"noise.mld", folder_ / L"notes.doc"};
+  for (const fs::path& path : bad) {
+    open_file(state, song_);  // a good file first, so the bad one has to undo it
+    ASSERT_TRUE(item_enabled(state, cmd::kCreateMidi));
+    open_file(state, path);
+    SCOPED_TRACE(path.filename().string());
+    EXPECT_FALSE(item_enabled(state, cmd::kCreateMidi));
+    EXPECT_FALSE(item_enabled(state, cmd::kProperties));
+    EXPECT_FALSE(IsWindowEnabled(state.allTracksButton));
+    EXPECT_FALSE(IsWindowEnabled(state.buttons[kButtonKeyUp]));
+    EXPECT_FALSE(IsWindowEnabled(state.trackButtons[0]));
+    EXPECT_EQ(fs::file_size(state.tempMidiPath), 0u);
+    EXPECT_TRUE(state.engine.song.title.empty());
+    // Playing what is left fails with the device's message, not a crash.
+    messages_.clear();
+    SendMessageW(state.hwnd, WM_COMMAND, cmd::kPlay, 0);
+    pump_messages();
+    EXPECT_NE(state.player->state(), PlayerState::Playing);
+  }
+  EXPECT_EQ(window_text(state.hwnd), "MELVARINO");  // "notes.doc" has no type
+}
+
+TEST_F(MainWindowTest, GarbageSettingsGiveTheDefaults) {
+  std::mt19937 random(11);
+  std::string garbage;
+  for (int i = 0; i < 4000; ++i) garbage.push_back(static_cast<char>(random()));
+  garbage += "\r\n[control]\r\nscrollsizex=junk\r\nrecord=7\r\n[section]\r\nkey=99\r\n";
+  write_settings(garbage);
+  ShellState& state = open_window();
+  EXPECT_EQ(state.settings.scrollsizex, 250);
+  EXPECT_EQ(state.settings.record, 0);
+  EXPECT_EQ(state.engine.settings.play.KeyOffset, 0);
+  EXPECT_EQ(state.settings.files, 255);
+  EXPECT_FALSE(shown(state.buttons[kButtonSave]));
+}
+
+TEST_F(MainWindowTest, CreatingAMidiFileWritesItWhereTheSaveDialogSays) {
+  ShellState& state = open_window();
+  open_file(state, song_);
+  saveAs_ = folder_ / L"出力.mid";
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kCreateMidi, 0);
+  EXPECT_EQ(proposedSaveName_, folder_ / L"さくら.mid");
+  ASSERT_TRUE(fs::exists(saveAs_));
+  EXPECT_GT(fs::file_size(saveAs_), 0u);
+  EXPECT_EQ(state.lastCreated, saveAs_);
+  EXPECT_EQ(state.settings.recmode, cmd::kCreateMidi);
+
+  // Cancelling the save dialog writes nothing.
+  saveAs_.clear();
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kCopyAs, 0);
+  EXPECT_EQ(state.lastCreated, folder_ / L"出力.mid");
+
+  // 103 opens the created file.
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kOpenLastCreated, 0);
+  EXPECT_EQ(window_text(state.hwnd), narrow(L"MELVARINO[出力.mid]"));
+  EXPECT_EQ(state.recent.size(), 2u);
+}
+
+TEST_F(MainWindowTest, ClosingDeletesTheTemporaryFileAndSavesWhenAskedTo) {
+  write_settings("[section]\r\nautosetsave=1\r\n[control]\r\nscroll=0\r\n");
+  ShellState& state = open_window();
+  const fs::path temporary = state.tempMidiPath;
+  ASSERT_TRUE(fs::exists(temporary));
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kTrackPanel, 0);
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kExit, 0);
+  pump_messages();
+  EXPECT_FALSE(IsWindow(window_));
+  EXPECT_FALSE(fs::exists(temporary));
+  std::ifstream saved(folder_ / L"korvani.ini", std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("tracpanel=1"), std::string::npos) << text;
+  EXPECT_NE(text.find("scroll=0"), std::string::npos) << text;  // never written, kept as set by hand
+}
+
+}  // namespace
+}  // namespace mel
