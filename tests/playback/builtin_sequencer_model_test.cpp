@@ -111,22 +111,6 @@ TEST_F(BuiltinScheduleTest, DueEventsComeOnceAndInOrderUntilTheEnd) {
   EXPECT_EQ(schedule.position(), schedule.length());
 }
 
-TEST_F(BuiltinScheduleTest, EventsOfSeveralTracksAreMergedByTime) {
-  TrackBuilder first;
-  first.note_on(0, 0, 60).note_off(240, 0, 60).end();
-  TrackBuilder second;
-  second.note_on(120, 1, 70).note_off(240, 1, 70).end();
-  load(MidiFileBuilder(1, 480).track(first).track(second).bytes());
-  ASSERT_EQ(schedule.start(0), mel::kDeviceOk);
-  Messages all;
-  for (now = 0; now <= 1000; now += 7) {
-    Messages due = schedule.take_due();
-    all.insert(all.end(), due.begin(), due.end());
-  }
-  EXPECT_EQ(all, (Messages{msg(0x90, 60, 100), msg(0x91, 70, 100), msg(0x80, 60, 64), msg(0x81, 70, 64)}));
-  EXPECT_TRUE(schedule.ended());
-}
-
 TEST_F(BuiltinScheduleTest, StartingInsideTheSongSetsTheChannelsUpAndCountsFromThere) {
   load(tempo_change_song());
   now = 5000;
@@ -194,18 +178,6 @@ TEST_F(BuiltinScheduleTest, SilenceReleasesTheSoundingNotesOnceAndResetsEveryCha
   EXPECT_EQ(silence[2], msg(0xB0, 121, 0));
   EXPECT_EQ(silence.back(), msg(0xBF, 121, 0));
   EXPECT_EQ(schedule.take_silence().size(), 2u * 16);
-}
-
-TEST_F(BuiltinScheduleTest, TimeCodeFilesCountSixteenthsAtTheDefaultTempo) {
-  // 25 frames per second, 40 ticks per frame: 1000 ticks a second.
-  TrackBuilder t;
-  t.note_on(0, 0, 60).note_off(1000, 0, 60).end();
-  load(MidiFileBuilder(0, 0xE728).track(t).bytes());
-  EXPECT_EQ(schedule.length_ms(), 1000);
-  EXPECT_EQ(schedule.length(), 8);  // 125 ms each
-  ASSERT_EQ(schedule.start(0), mel::kDeviceOk);
-  now = 500;
-  EXPECT_EQ(schedule.position(), 4);
 }
 
 TEST_F(BuiltinScheduleTest, FilesThatAreNotMidiFilesDoNotOpen) {
