@@ -20,7 +20,8 @@ constexpr DWORD kCgStylePalette = 0x20;      // realise a palette from the colou
 
 // Messages to the control.
 constexpr UINT kCgSetDisplaySize = WM_USER + 1;  // wParam 0: w x h pixels; 1: w %, h % (lParam low/high word)
-constexpr UINT kCgSetBitmap = WM_USER + 2;       // lParam: const wchar_t* bitmap name or file path
+constexpr UINT kCgSetBitmap = WM_USER + 2;       // lParam: const wchar_t* bitmap name or file path;
+                                                 // returns TRUE when it loaded (else a plain face)
 constexpr UINT kCgSetHint = WM_USER + 3;         // lParam: const wchar_t* hint (16 characters kept)
 
 // Notifications to the parent.
