@@ -63,6 +63,12 @@ find_windows_program() {
   return 1
 }
 
+# With a display, the window program is built too (the first time takes a few
+# minutes) and the file opens in it.
+if [ -n "${DISPLAY:-}" ] && command -v wine >/dev/null && [ -f "$repo/scripts/build.sh" ]; then
+  MEL_SKIP_SETUP=1 bash "$repo/scripts/build.sh" win64 || echo "run.sh: the window program did not build; playing with the tool" >&2
+fi
+
 if [ -n "${DISPLAY:-}" ] && exe="$(find_windows_program)"; then
   export WINEPREFIX="${WINEPREFIX:-$build_root/wineprefix-run}"
   export WINEDEBUG="${WINEDEBUG:--all}"

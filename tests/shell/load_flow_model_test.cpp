@@ -117,8 +117,8 @@ TEST(LoadFlowModel, TrackLabelsAndCaption) {
   EXPECT_EQ(track_label(song, 6), "R  ");
   EXPECT_EQ(track_label(song, 32), "");
 
-  EXPECT_EQ(window_caption(kMfi, "/music/song.mld"), "MELVARINO[song.mld]");
-  EXPECT_EQ(window_caption(0, "/music/song.xyz"), "MELVARINO");
+  EXPECT_EQ(fs::path(window_caption(kMfi, "/music/song.mld")), fs::path("MELVARINO[song.mld]"));
+  EXPECT_EQ(fs::path(window_caption(0, "/music/song.xyz")), fs::path("MELVARINO"));
 }
 
 TEST(LoadFlowModel, RecentListKeepsOneEntryPerFileAndElevenAtMost) {

@@ -460,5 +460,80 @@ TEST_F(MainWindowTest, ClosingDeletesTheTemporaryFileAndSavesWhenAskedTo) {
   EXPECT_NE(text.find("scroll=0"), std::string::npos) << text;  // never written, kept as set by hand
 }
 
+
+// ---------------------------------------------------------------------------
+// Between processes: melvarino.exe started twice. This suite runs on its own
+// (no other main window may be open on the desktop while it looks for the
+// running instance).
+
+#ifdef MEL_APP_PATH
+
+HWND find_main_window_captioned(const std::wstring& caption) {
+  return FindWindowW(kMainWindowClassName, caption.c_str());
+}
+
+BOOL CALLBACK count_if_main_window(HWND window, LPARAM counter) {
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  if (std::wstring(name) == kMainWindowClassName) ++*reinterpret_cast<int*>(counter);
+  return TRUE;
+}
+
+int count_main_windows() {
+  int count = 0;
+  EnumWindows(count_if_main_window, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+PROCESS_INFORMATION start_program(const fs::path& file) {
+  std::wstring commandLine = L"\"" + fs::path(MEL_APP_PATH).wstring() + L"\" " + file.wstring();
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  const BOOL started =
+      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+  EXPECT_TRUE(started) << GetLastError();
+  return process;
+}
+
+void close_process_handles(PROCESS_INFORMATION& process) {
+  if (process.hThread) CloseHandle(process.hThread);
+  if (process.hProcess) CloseHandle(process.hProcess);
+  process = {};
+}
+
+TEST(MainWindowProcess, ASecondInstanceWithOnerunHandsItsFileToTheFirstAndCloses) {
+  const fs::path folder = fs::temp_directory_path() / (L"melvarino_instances_" + std::to_wstring(GetCurrentProcessId()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  write_bytes(folder / L"first.mid", two_track_song());
+  write_bytes(folder / L"second.mid", two_track_song());
+  const fs::path settings = folder / L"korvani.ini";
+  std::ofstream(settings, std::ios::binary) << "[section]\r\nonerun=1\r\nautoplay=0\r\nautooff=0\r\n";
+  SetEnvironmentVariableW(L"MELVARINO_SETTINGS", settings.c_str());
+
+  PROCESS_INFORMATION first = start_program(folder / L"first.mid");
+  HWND firstWindow = nullptr;
+  ASSERT_TRUE(pump_until([&] { return (firstWindow = find_main_window_captioned(L"MELVARINO[first.mid]")) != nullptr; }));
+
+  PROCESS_INFORMATION second = start_program(folder / L"second.mid");
+  ASSERT_EQ(WaitForSingleObject(second.hProcess, kPumpTimeoutMs), WAIT_OBJECT_0);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(second.hProcess, &exitCode);
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_TRUE(pump_until([&] { return window_text(firstWindow) == "MELVARINO[second.mid]"; }));
+  EXPECT_EQ(count_main_windows(), 1);
+
+  PostMessageW(firstWindow, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(first.hProcess, kPumpTimeoutMs), WAIT_OBJECT_0);
+  close_process_handles(first);
+  close_process_handles(second);
+  SetEnvironmentVariableW(L"MELVARINO_SETTINGS", nullptr);
+  std::error_code error;
+  fs::remove_all(folder, error);
+}
+
+#endif  // MEL_APP_PATH
+
 }  // namespace
 }  // namespace mel
