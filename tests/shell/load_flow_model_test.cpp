@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -131,10 +133,13 @@ TEST(LoadFlowModel, RecentListKeepsOneEntryPerFileAndElevenAtMost) {
   EXPECT_EQ(recent[1], fs::path("/music/b.mld"));
 
   // "ア" (83 41) and "ヂ" (83 61) differ only in a trail byte that looks like
-  // a letter: they are different files.
-  remember_recent(recent, "/music/\x83\x41.mld");
-  remember_recent(recent, "/music/\x83\x61.mld");
-  EXPECT_EQ(recent.size(), 4u);
+  // a letter: they are different files. (Byte paths only: Windows paths are
+  // UTF-16, and how narrow bytes become one depends on the run-time library.)
+  if constexpr (std::is_same_v<fs::path::value_type, char>) {
+    remember_recent(recent, "/music/\x83\x41.mld");
+    remember_recent(recent, "/music/\x83\x61.mld");
+    EXPECT_EQ(recent.size(), 4u);
+  }
 
   recent.clear();
   for (int i = 0; i < 13; ++i) remember_recent(recent, "/m/" + std::to_string(i) + ".mld");
