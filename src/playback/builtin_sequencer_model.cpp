@@ -91,7 +91,10 @@ long long BuiltinSchedule::length_ms() const { return loaded_ ? timeline_.length
 int BuiltinSchedule::start(long fromSixteenths) {
   if (!loaded_) return kDeviceErrorCannotOpen;
   long from = std::max(fromSixteenths, 0L);
-  if (from >= length()) return kDeviceErrorOutOfRange;
+  // A song shorter than a sixteenth still plays from its start (and ends at
+  // once), so that a playlist moves on past it instead of waiting for an end
+  // that never comes.
+  if (from >= length() && from > 0) return kDeviceErrorOutOfRange;
   startTick_ = timeline_.sixteenths_to_tick(from);
   startMicros_ = timeline_.tick_to_microseconds(startTick_);
   startClock_ = clock_();

@@ -45,7 +45,8 @@ class BuiltinSchedule {
 
   // Plays from a sixteenth position (or from where it stands): the clock's
   // current reading becomes that position. kDeviceErrorOutOfRange at or
-  // beyond the end, kDeviceErrorCannotOpen when nothing is loaded.
+  // beyond the end (except the start of a song shorter than a sixteenth),
+  // kDeviceErrorCannotOpen when nothing is loaded.
   int start(long fromSixteenths);
   int start_here() { return start(standing_); }
   // Stops the clock where the song stands (the position stays).

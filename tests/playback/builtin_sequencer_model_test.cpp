@@ -167,6 +167,27 @@ TEST_F(BuiltinScheduleTest, NothingPlaysAtOrBeyondTheEnd) {
   EXPECT_EQ(schedule.start_here(), mel::kDeviceErrorOutOfRange);
 }
 
+// A song of less than a sixteenth (an empty conversion writes one) still
+// plays from its start and ends, so the end notification moves a playlist on.
+TEST_F(BuiltinScheduleTest, ASongShorterThanASixteenthPlaysFromItsStartAndEnds) {
+  TrackBuilder empty;
+  empty.end();
+  TrackBuilder blip;
+  blip.note_on(0, 0, 60).note_off(60, 0, 60).end();  // 60 of the 120 ticks of a sixteenth
+  for (const TrackBuilder& track : {empty, blip}) {
+    load(MidiFileBuilder(0, 480).track(track).bytes());
+    ASSERT_EQ(schedule.length(), 0);
+    now = 0;
+    ASSERT_EQ(schedule.start_here(), mel::kDeviceOk);
+    now = 1000;
+    schedule.take_due();
+    EXPECT_TRUE(schedule.ended());
+    schedule.halt();
+    EXPECT_EQ(schedule.position(), 0);
+    EXPECT_EQ(schedule.start(1), mel::kDeviceErrorOutOfRange);
+  }
+}
+
 TEST_F(BuiltinScheduleTest, SilenceReleasesTheSoundingNotesOnceAndResetsEveryChannel) {
   load(tempo_change_song());
   ASSERT_EQ(schedule.start(0), mel::kDeviceOk);
