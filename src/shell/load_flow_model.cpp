@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "score/format_codes.h"
 #include "shell/command_ids.h"
 
 namespace mel {
@@ -10,22 +11,6 @@ namespace mel {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Input types (the detection codes) that the load flow tells apart.
-constexpr int kTypeMidi = 5;
-constexpr int kTypeDxm = 13;
-constexpr int kTypeMfi = 8;
-constexpr int kTypeSmaf = 15;
-constexpr int kTypesWithOwnInstruments[] = {3, 4, 5, 8, 12, 13, 15, 18};
-
-// Output kinds with a row of their own in the create table.
-constexpr int kKindDotI = 6;
-constexpr int kKindDotIVariant = 14;
-constexpr int kKindSmd = 9;
-constexpr int kKindDxm = 13;
-constexpr int kKindMfi = 8;
-constexpr int kKindPlaylist = -1;
-constexpr int kKindRawCopy = -3;
 
 constexpr long long kMailLimitPaldio = 3000;
 constexpr long long kMailLimitImode = 500;
@@ -39,13 +24,6 @@ constexpr char kMelodyPmdName[] = "melody";
 bool is_one_of(int value, std::initializer_list<int> set) {
   return std::find(set.begin(), set.end(), value) != set.end();
 }
-
-bool carries_own_instruments(int inputType) {
-  return std::find(std::begin(kTypesWithOwnInstruments), std::end(kTypesWithOwnInstruments), inputType) !=
-         std::end(kTypesWithOwnInstruments);
-}
-
-bool is_midi_input(int inputType) { return inputType == kTypeMidi || inputType == kTypeDxm; }
 
 int existing_tracks(const LoadOutcome& outcome) {
   return outcome.ok ? std::clamp(outcome.trackCount, 0, cmd::kTrackButtonCount) : 0;
@@ -94,7 +72,7 @@ std::string extension_text(const fs::path& path) { return path.extension().u8str
 }  // namespace
 
 int keep_file_instruments_for(int inputType, int standardInstrument) {
-  return carries_own_instruments(inputType) ? standardInstrument : 0;
+  return input_carries_instruments(inputType) ? standardInstrument : 0;
 }
 
 bool three_times_enabled(bool ok, int inputType, int midiStandard) {
@@ -126,9 +104,9 @@ std::vector<ItemEnable> load_flow_menu_states(const LoadOutcome& outcome) {
   add_range(cmd::kVolumeFirst, cmd::kVolumeLast, ok);
 
   // Items that depend on the song.
-  add(cmd::kStandardInstrument, ok && carries_own_instruments(t));
+  add(cmd::kStandardInstrument, ok && input_carries_instruments(t));
   add(cmd::kMidiStandard, ok && is_midi_input(t));
-  add(cmd::kTrackSplit, ok && is_one_of(t, {kTypeMidi, kTypeDxm, kTypeMfi, kTypeSmaf}));
+  add(cmd::kTrackSplit, ok && is_one_of(t, {kInputMidi, kInputDxm, kInputMfi, kInputCmx}));
   add(cmd::kAllTracks, ok && outcome.trackCount >= 1);
   add(cmd::kThreeTimes, three_times_enabled(ok, t, outcome.midiStandard));
   const int tracks = existing_tracks(outcome);
@@ -149,7 +127,7 @@ LoadButtonStates load_flow_button_states(const LoadOutcome& outcome) {
   states.next = outcome.currentIndex + 1 < outcome.fileCount;
   states.allTracks = outcome.ok && outcome.trackCount >= 1;
   states.standard = outcome.ok && is_midi_input(outcome.inputType);
-  states.split = outcome.ok && is_one_of(outcome.inputType, {kTypeMidi, kTypeDxm, kTypeMfi, kTypeSmaf});
+  states.split = outcome.ok && is_one_of(outcome.inputType, {kInputMidi, kInputDxm, kInputMfi, kInputCmx});
   states.tracksEnabled = existing_tracks(outcome);
   return states;
 }
@@ -267,10 +245,10 @@ std::string open_dialog_title() { return std::string(kProductName) + " [ファ�
 SaveDialogSpec save_dialog_spec(const fs::path& proposed, int outputKind) {
   const fs::path name = proposed.empty() ? fs::path(kEmptyProposal) : proposed;
   SaveDialogSpec spec;
-  if (outputKind == kKindDotI) {
+  if (outputKind == kOutputDotI) {
     spec.initialName = name.stem();
     spec.filters = {{"ﾄﾞｯﾄiﾌｧｲﾙ", "*.mel"}, {"ﾄﾞｯﾄi試聴用ﾌｧｲﾙ", "*.sml"}, {"AN-X31Severﾌｧｲﾙ", "*.mmd"}};
-  } else if (outputKind == kKindSmd) {
+  } else if (outputKind == kOutputSmd) {
     spec.initialName = name.stem();
     spec.filters = {{"通常ﾌｧｲﾙ(smd)", "*.smd"}};
   } else {
@@ -292,23 +270,23 @@ fs::path save_folder_of(const fs::path& chosen) {
 std::optional<CreateTarget> create_target(int outputKind, int inputType, int midiStandard, bool mailBase64,
                                           const fs::path& inputPath) {
   switch (outputKind) {
-    case 1: return CreateTarget{1, "ALSファイル設定", ".als"};
-    case 2: return CreateTarget{2, "きゃらメロディー設定", ".cmd"};
-    case 3: return CreateTarget{5, "ﾊﾟﾅﾒﾛﾃﾞｨｰﾌｧｲﾙ設定", ".pmd"};
-    case 4: return CreateTarget{14, "MMLファイル設定", ".mml"};
-    case 5: return CreateTarget{0, "", ".mid"};
-    case kKindDotI: return CreateTarget{3, "ドットi/MOZiOファイル設定", ".mmd"};
-    case 7: return CreateTarget{7, "WAMファイル設定", ".wam"};
-    case kKindMfi: return CreateTarget{8, "MLDファイル設定", mailBase64 ? ".txt" : ".mld"};
-    case kKindSmd: return CreateTarget{9, "SMDファイル設定", ".smd"};
-    case kKindDxm:
+    case kOutputAls: return CreateTarget{1, "ALSファイル設定", ".als"};
+    case kOutputChara: return CreateTarget{2, "きゃらメロディー設定", ".cmd"};
+    case kOutputPana: return CreateTarget{5, "ﾊﾟﾅﾒﾛﾃﾞｨｰﾌｧｲﾙ設定", ".pmd"};
+    case kOutputMml: return CreateTarget{14, "MMLファイル設定", ".mml"};
+    case kOutputMidi: return CreateTarget{0, "", ".mid"};
+    case kOutputDotI: return CreateTarget{3, "ドットi/MOZiOファイル設定", ".mmd"};
+    case kOutputWam: return CreateTarget{7, "WAMファイル設定", ".wam"};
+    case kOutputMfi: return CreateTarget{8, "MLDファイル設定", mailBase64 ? ".txt" : ".mld"};
+    case kOutputSmd: return CreateTarget{9, "SMDファイル設定", ".smd"};
+    case kOutputDxm:
       // MIDI played as written goes through the direct MIDI-to-DXM settings.
       if (is_midi_input(inputType) && midiStandard == 1) return CreateTarget{11, "MIDI > DXMファイル設定", ".dxm"};
       return CreateTarget{10, "DXMファイル設定", ".dxm"};
-    case 15: return CreateTarget{13, "PMDファイル設定", ".pmd"};
-    case 17: return CreateTarget{15, "MML2MMFファイル設定", ".mus"};
-    case kKindPlaylist: return CreateTarget{0, "", ".m3u"};
-    case kKindRawCopy: return CreateTarget{0, "", extension_text(inputPath)};
+    case kOutputCmx: return CreateTarget{13, "PMDファイル設定", ".pmd"};
+    case kOutputMml2Mmf: return CreateTarget{15, "MML2MMFファイル設定", ".mus"};
+    case kOutputPlaylist: return CreateTarget{0, "", ".m3u"};
+    case kOutputRawCopy: return CreateTarget{0, "", extension_text(inputPath)};
     default: return std::nullopt;
   }
 }
@@ -321,9 +299,9 @@ fs::path proposed_create_path(const fs::path& input, const std::string& extensio
 }
 
 int adjust_dot_i_kind(int outputKind, const fs::path& chosen) {
-  if (outputKind != kKindDotI) return outputKind;
+  if (outputKind != kOutputDotI) return outputKind;
   const bool primary = same_file_name(chosen.extension(), fs::path(kDotIPrimaryExtension));
-  return primary ? kKindDotI : kKindDotIVariant;
+  return primary ? kOutputDotI : kOutputMozio;
 }
 
 const char* mail_size_warning(long long size) {
