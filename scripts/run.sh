@@ -54,6 +54,11 @@ is_windows_gui_program() {
 
 find_windows_program() {
   local exe
+  # The build of scripts/build.sh first, then any other build folder.
+  if is_windows_gui_program "$build_root/win64/melvarino.exe"; then
+    echo "$build_root/win64/melvarino.exe"
+    return 0
+  fi
   while IFS= read -r exe; do
     if is_windows_gui_program "$exe"; then
       echo "$exe"
