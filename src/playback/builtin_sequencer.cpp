@@ -147,6 +147,13 @@ class BuiltinSequencer final : public SequencerDevice {
 
   std::string error_text(int code) override { return builtin_error_text(code); }
 
+  // The worker halts the schedule before it posts the end notification, so
+  // while the schedule plays, no notification of this play has been posted.
+  bool play_in_progress() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return schedule_.playing();
+  }
+
  private:
   // The scaled clock of the schedule, in milliseconds since the device was made.
   long long clock_ms() const {

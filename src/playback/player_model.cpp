@@ -123,7 +123,10 @@ void SequencerPlayer::notify(int code) {
   if (state_ == PlayerState::Playing) poll_position();
   // Superseded, aborted and failed plays (a stop or pause closes the device
   // while it plays) leave the state alone: only the end of the song stops.
-  if (code == kNotifySuccessful) stop();
+  if (code != kNotifySuccessful) return;
+  // The end of an earlier play, still queued when this one started.
+  if (state_ == PlayerState::Playing && device_.play_in_progress()) return;
+  stop();
 }
 
 }  // namespace mel

@@ -45,6 +45,11 @@ class SequencerDevice {
   virtual long length_ms() = 0;
   // The device's text for an error code, CP932.
   virtual std::string error_text(int code) = 0;
+  // True while a play is under way that has not reached its end. An end
+  // notification can be posted just before a stop and arrive after the next
+  // play has started; while that play is still going, it is not its end.
+  // A device that cannot tell answers false.
+  virtual bool play_in_progress() { return false; }
 };
 
 // What the player asks of the window.

@@ -55,7 +55,9 @@ class FakeDevice : public mel::SequencerDevice {
     return isOpen ? ms : 0;
   }
   std::string error_text(int code) override { return "error " + std::to_string(code); }
+  bool play_in_progress() override { return tellsProgress && playing && pos < len; }
 
+  bool tellsProgress = false;  // like the built-in device; the MCI one cannot tell
   bool isOpen = false;
   bool playing = false;
   long pos = 0;
@@ -227,6 +229,30 @@ TEST_F(SequencerPlayerTest, OnlyASuccessfulNotificationStopsAndItReadsThePositio
   device.pos = 64;
   player.notify(mel::kNotifySuccessful);
   EXPECT_EQ(positionSeen, 64);
+  EXPECT_EQ(player.state(), PlayerState::Stopped);
+  EXPECT_EQ(host.endSignals, 1);
+}
+
+// The end of a play, posted just before a key change paused it, is still
+// queued when the play resumes on the reconverted file: it must not end the
+// new play. Once the new play has ended, its own notification stops it.
+TEST_F(SequencerPlayerTest, AnEndNotificationOfAnEarlierPlayLeavesTheNewPlayGoing) {
+  device.tellsProgress = true;
+  play_to(63);
+  player.pause(true);
+  player.set_file("dum2.tmp");
+  player.set_position(20);
+  player.resume();
+  ASSERT_EQ(player.state(), PlayerState::Playing);
+
+  player.notify(mel::kNotifySuccessful);  // the stale one
+  EXPECT_EQ(player.state(), PlayerState::Playing);
+  EXPECT_TRUE(host.timerOn);
+  EXPECT_EQ(host.endSignals, 0);
+
+  device.pos = 64;
+  device.playing = false;
+  player.notify(mel::kNotifySuccessful);
   EXPECT_EQ(player.state(), PlayerState::Stopped);
   EXPECT_EQ(host.endSignals, 1);
 }

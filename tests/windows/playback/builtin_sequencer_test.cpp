@@ -127,6 +127,31 @@ TEST_F(BuiltinSequencer, ContinuesFromTheRememberedPositionAfterAPause) {
   EXPECT_EQ(wait_for_notify(200), 0u);
 }
 
+// The end of one play can still be queued when the next play starts (a key
+// change right at the end); the device then tells the player that its play
+// has not ended, and only its own end clears that.
+TEST_F(BuiltinSequencer, TellsAQueuedEndOfAnEarlierPlayFromItsOwnEnd) {
+  fs::path file = write(L"short.mid", song_of_quarters(2));
+  auto device = mel::make_builtin_sequencer(window_, kFastClock);
+  ASSERT_EQ(device->open(file), mel::kDeviceOk);
+  EXPECT_FALSE(device->play_in_progress());
+  ASSERT_EQ(device->play(std::nullopt), mel::kDeviceOk);
+  EXPECT_TRUE(device->play_in_progress());
+  DWORD start = GetTickCount();
+  while (device->play_in_progress() && GetTickCount() - start < kNotifyTimeoutMs) Sleep(5);
+  ASSERT_FALSE(device->play_in_progress());  // ended: its notification is posted
+
+  // The reconverted file, long enough to still play while the queue is read.
+  ASSERT_EQ(device->open(write(L"long.mid", song_of_quarters(64))), mel::kDeviceOk);
+  ASSERT_EQ(device->play(0L), mel::kDeviceOk);
+  EXPECT_TRUE(device->play_in_progress());
+  EXPECT_EQ(wait_for_notify(), static_cast<WPARAM>(MCI_NOTIFY_SUCCESSFUL));  // the earlier play's
+  EXPECT_TRUE(device->play_in_progress());
+  EXPECT_EQ(wait_for_notify(), static_cast<WPARAM>(MCI_NOTIFY_SUCCESSFUL));  // its own
+  EXPECT_FALSE(device->play_in_progress());
+  ASSERT_EQ(device->close(), mel::kDeviceOk);
+}
+
 TEST_F(BuiltinSequencer, RefusesFilesThatAreNotMidiFiles) {
   Bytes noise;
   uint32_t seed = 2024;
