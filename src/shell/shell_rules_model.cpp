@@ -52,7 +52,11 @@ bool clears_exit_after_play(int id) {
          in_range(id, kNextPopupFirst, kNextPopupFirst + kPopupLength - 1);
 }
 
-int save_button_command(int recmode) { return recmode % kRecModePinned; }
+int save_button_command(int recmode) {
+  const int command = recmode % kRecModePinned;
+  // The save button sending itself would repeat without end.
+  return command == cmd::kSaveButton ? 0 : command;
+}
 
 int recmode_after_create(int recmode, int createCommand) {
   return recmode >= kRecModePinned ? recmode : createCommand;

@@ -11,7 +11,8 @@ namespace mel {
 // start from the command line: the user has taken over.
 bool clears_exit_after_play(int id);
 
-// The command the save button sends for a `recmode` value (modulo 1000).
+// The command the save button sends for a `recmode` value (modulo 1000);
+// 0 (nothing) when that is the save button's own command.
 int save_button_command(int recmode);
 // The `recmode` after a create command ran: that command, unless the value
 // is 1000 or more (pinned by the user).
