@@ -77,7 +77,9 @@ void label_track_buttons(ShellState& state, const LoadButtonStates& buttons) {
 void fill_lists(ShellState& state) {
   fill_popup(state.previousPopup, previous_popup(state.playlist, state.currentIndex));
   fill_popup(state.nextPopup, next_popup(state.playlist, state.currentIndex));
-  remember_recent(state.recent, state.currentFile);
+  // An open that added nothing leaves no current file: there is nothing to
+  // remember, and an empty name would show as a blank recent item.
+  if (!state.currentFile.empty()) remember_recent(state.recent, state.currentFile);
   fill_popup(state.recentPopup, recent_popup(state.recent));
 }
 
@@ -126,6 +128,7 @@ void load_current_file(ShellState& state) {
          conversion_is_playable(state.engine.song, size_of_file(state.tempMidiPath));
   }
   state.inputType = type;
+  state.songLoaded = ok;
   if (!ok) {
     release_temporary_file(state);
     truncate_file(state.tempMidiPath);
@@ -160,8 +163,12 @@ void create_file(ShellState& state, int outputKind) {
   // dialog exist.
   if (!target || target->dialog != 0) return;
   std::filesystem::path name = proposed_create_path(input, target->extension, false);
-  const bool chosen = state.options.saveDialog ? state.options.saveDialog(state.hwnd, name, outputKind)
-                                               : save_file_dialog(state, name, outputKind);
+  bool chosen = false;
+  {
+    const ModalScope modal(state);
+    chosen = state.options.saveDialog ? state.options.saveDialog(state.hwnd, name, outputKind)
+                                      : save_file_dialog(state, name, outputKind);
+  }
   if (!chosen) return;
   const int kind = adjust_dot_i_kind(outputKind, name);
   if (kind != kOutputPlaylist) {

@@ -360,6 +360,11 @@ void relayout_now(ShellState& state, LPARAM mode) {
   set_window_size(state, windowWidth, height);
   state.fixedHeight = height;
   state.relayoutRunning = false;
+  // Content that fits again lets painting correct the next wrap of the menu
+  // bar; only relayouts that cannot make it fit count towards the limit.
+  if (!GetMenu(state.hwnd) || !needs_height_fix(client_height(state.hwnd), contentHeight)) {
+    state.heightFixesInRow = 0;
+  }
   InvalidateRect(state.hwnd, nullptr, TRUE);
 }
 
@@ -594,6 +599,12 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam,
   switch (message) {
     case WM_CREATE:
       return on_create(*state) ? 0 : -1;
+    case WM_CLOSE:
+      if (state->modalDepth > 0) {
+        state->closePending = true;
+        return 0;
+      }
+      return DefWindowProcW(window, message, wParam, lParam);
     case WM_DESTROY:
       on_destroy(*state);
       return 0;
@@ -717,9 +728,18 @@ void post_command(ShellState& state, int id, LPARAM lParam) { PostMessageW(state
 
 void clear_exit_after_play(ShellState& state) { state.controlFlags &= ~kFlagExitAfterPlay; }
 
+ModalScope::ModalScope(ShellState& state) : state_(state) { ++state_.modalDepth; }
+
+ModalScope::~ModalScope() {
+  if (--state_.modalDepth > 0 || !state_.closePending) return;
+  state_.closePending = false;
+  PostMessageW(state_.hwnd, WM_CLOSE, 0, 0);
+}
+
 int show_message(ShellState& state, const std::string& text, const std::string& caption, UINT flags) {
   const std::wstring wideText = widen(text);
   const std::wstring wideCaption = widen(caption);
+  const ModalScope modal(state);
   if (state.options.messageBox) return state.options.messageBox(state.hwnd, wideText, wideCaption, flags);
   return MessageBoxW(state.hwnd, wideText.c_str(), wideCaption.c_str(), flags);
 }

@@ -105,8 +105,11 @@ void open_command(ShellState& state, int id, LPARAM lParam) {
   std::filesystem::path name;
   if (id == cmd::kOpen) {
     name = state.currentFile;
-    const bool chosen = state.options.openDialog ? state.options.openDialog(state.hwnd, name)
-                                                 : open_file_dialog(state, name);
+    bool chosen = false;
+    {
+      const ModalScope modal(state);
+      chosen = state.options.openDialog ? state.options.openDialog(state.hwnd, name) : open_file_dialog(state, name);
+    }
     if (!chosen) return;
   } else if (id == cmd::kOpenLastCreated) {
     name = state.lastCreated;
@@ -229,8 +232,7 @@ void toggle_multi_track_select(ShellState& state) {
   for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
     HWND button = state.trackButtons[k];
     SendMessageW(button, BM_SETSTYLE, multi ? BS_CHECKBOX : BS_RADIOBUTTON, TRUE);
-    EnableWindow(button, k < state.engine.song.trackCount && state.inputType >= 1 &&
-                             item_enabled(state, cmd::kTrackFirst + k));
+    EnableWindow(button, state.songLoaded && k < state.engine.song.trackCount);
     ShowWindow(button, state.settings.tracpanel ? SW_SHOW : SW_HIDE);
   }
 }
@@ -259,7 +261,9 @@ void on_command(ShellState& state, int id, LPARAM lParam) {
     case cmd::kPause: on_pause(state); return;
     case cmd::kOpen:
     case cmd::kOpenLastCreated: open_command(state, id, lParam); return;
-    case cmd::kSaveButton: on_command(state, save_button_command(state.settings.recmode), 0); return;
+    case cmd::kSaveButton:
+      if (const int command = save_button_command(state.settings.recmode); command != 0) on_command(state, command, 0);
+      return;
     case cmd::kLoadEntry: load_entry(state, lParam != 0); return;
     case cmd::kReconvert: reconvert(state); return;
     case cmd::kLoadSettings: load_settings_command(state); return;

@@ -96,6 +96,7 @@ struct ShellState {
   Engine engine;
   std::unique_ptr<ClipboardSource> clipboard;  // the text behind "clip.txt"
   int inputType = 0;  // of the loaded file
+  bool songLoaded = false;  // the last load gave something to play
   int currentOutputKind = 0;
 
   // Files.
@@ -136,8 +137,27 @@ struct ShellState {
   bool intro = false;
   bool propertyDialogOpen = false;
   bool handedOver = false;  // this instance gave its command line to another one
-  int heightFixesInRow = 0;  // relayouts posted by painting since the last real one
+  int heightFixesInRow = 0;  // relayouts posted by painting that did not make the content fit
   int endOfPlaybackSignals = 0;  // how many times the player said it stopped
+
+  // Dialogs and message boxes of the window that are open right now. A close
+  // that arrives meanwhile (from the taskbar, a posted WM_CLOSE) waits until
+  // the last of them has returned: the code that opened it still needs the
+  // window and its state afterwards.
+  int modalDepth = 0;
+  bool closePending = false;
+};
+
+// Marks a dialog or message box of the window as open for its lifetime.
+class ModalScope {
+ public:
+  explicit ModalScope(ShellState& state);
+  ~ModalScope();
+  ModalScope(const ModalScope&) = delete;
+  ModalScope& operator=(const ModalScope&) = delete;
+
+ private:
+  ShellState& state_;
 };
 
 // The state of a main window, or nullptr.

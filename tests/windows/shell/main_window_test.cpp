@@ -101,8 +101,9 @@ class MainWindowTest : public ::testing::Test {
     options_.profilePath = (folder_ / L"korvani.ini").wstring();
     options_.sequencerOverride = kSequencerBuiltin;
     options_.clockScale = 8.0;
-    options_.openDialog = [this](HWND, fs::path& name) {
+    options_.openDialog = [this](HWND owner, fs::path& name) {
       ++openDialogs_;
+      if (duringDialog_) duringDialog_(owner);
       if (chosen_.empty()) return false;
       name = chosen_;
       return true;
@@ -113,8 +114,9 @@ class MainWindowTest : public ::testing::Test {
       name = saveAs_;
       return true;
     };
-    options_.messageBox = [this](HWND, const std::wstring& text, const std::wstring& caption, UINT) {
+    options_.messageBox = [this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT) {
       messages_.push_back(narrow(caption) + ": " + narrow(text));
+      if (duringDialog_) duringDialog_(owner);
       return IDOK;
     };
   }
@@ -153,6 +155,8 @@ class MainWindowTest : public ::testing::Test {
   fs::path proposedSaveName_;
   int openDialogs_ = 0;
   std::vector<std::string> messages_;
+  // Runs inside the open dialog and the message boxes, while they are "open".
+  std::function<void(HWND owner)> duringDialog_;
   MainWindowOptions options_;
   HWND window_ = nullptr;
   static int serial_;
@@ -250,9 +254,92 @@ TEST_F(MainWindowTest, OpeningAMidiFileEnablesWhatTheSongAllowsAndNamesItInTheCa
   EXPECT_FALSE(IsWindowEnabled(state.trackButtons[tracks]));
   EXPECT_EQ(window_text(state.trackButtons[0]), track_label(state.engine.song, 0));
 
-  // The same file opened again stays one recent entry.
+  // The same file opened again stays one recent entry, and an open that adds
+  // nothing (a file of no known type) leaves no blank entry behind.
+  open_file(state, song_);
+  open_file(state, folder_ / L"notes.doc");
   open_file(state, song_);
   EXPECT_EQ(state.recent.size(), 1u);
+  EXPECT_EQ(GetMenuItemCount(state.recentPopup), 0);
+  write_bytes(folder_ / L"二曲目.mid", two_track_song());
+  open_file(state, folder_ / L"二曲目.mid");
+  ASSERT_EQ(GetMenuItemCount(state.recentPopup), 1);
+  wchar_t label[64] = {};
+  GetMenuStringW(state.recentPopup, 0, label, 64, MF_BYPOSITION);
+  EXPECT_EQ(std::wstring(label), L"さくら.mid");
+}
+
+TEST_F(MainWindowTest, SwitchingTheTrackButtonKindKeepsTheSongsTracksUsable) {
+  ShellState& state = open_window();
+  open_file(state, song_);
+  const int tracks = state.engine.song.trackCount;
+  ASSERT_GE(tracks, 2);
+  ASSERT_TRUE(item_checked(state, cmd::kMultiTrackSelect));
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kMultiTrackSelect, 0);
+  EXPECT_FALSE(item_checked(state, cmd::kMultiTrackSelect));
+  EXPECT_EQ(GetWindowLongPtrW(state.trackButtons[0], GWL_STYLE) & BS_TYPEMASK, BS_RADIOBUTTON);
+  for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
+    EXPECT_EQ(IsWindowEnabled(state.trackButtons[k]) != 0, k < tracks) << k;
+  }
+  // Without a song every track button stays disabled, whichever the kind.
+  open_file(state, folder_ / L"missing.mid");
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kMultiTrackSelect, 0);
+  EXPECT_EQ(GetWindowLongPtrW(state.trackButtons[0], GWL_STYLE) & BS_TYPEMASK, BS_CHECKBOX);
+  for (HWND button : state.trackButtons) EXPECT_FALSE(IsWindowEnabled(button));
+}
+
+TEST_F(MainWindowTest, TheSaveButtonSendsItsCommandButNeverItself) {
+  write_settings("[control]\r\nrecmode=1111\r\n");
+  ShellState& state = open_window();
+  open_file(state, song_);
+  // Pinned to "MIDIﾌｧｲﾙ作成": the save dialog comes up, the choice stays.
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kSaveButton, 0);
+  EXPECT_EQ(proposedSaveName_, folder_ / L"さくら.mid");
+  EXPECT_EQ(state.settings.recmode, 1111);
+  // A value naming the save button itself does nothing (it used to send
+  // itself until the stack ran out).
+  proposedSaveName_.clear();
+  for (int recmode : {19, 1019}) {
+    state.settings.recmode = recmode;
+    SendMessageW(state.hwnd, WM_COMMAND, cmd::kSaveButton, 0);
+    EXPECT_TRUE(IsWindow(state.hwnd));
+    EXPECT_TRUE(proposedSaveName_.empty());
+  }
+}
+
+TEST_F(MainWindowTest, ACloseThatArrivesWhileADialogIsOpenWaitsUntilItReturns) {
+  write_bytes(folder_ / L"empty.mid", {});
+  bool aliveInDialog = false;
+  duringDialog_ = [&](HWND owner) {
+    duringDialog_ = nullptr;
+    SendMessageW(owner, WM_CLOSE, 0, 0);  // the taskbar's "close window"
+    aliveInDialog = IsWindow(owner) != 0;
+  };
+  // In the open dialog: the file chosen is still opened, then the window closes.
+  ShellState& state = open_window();
+  const fs::path temporary = state.tempMidiPath;
+  open_file(state, song_);  // pumps: the deferred close runs
+  EXPECT_TRUE(aliveInDialog);
+  EXPECT_FALSE(IsWindow(window_));
+  EXPECT_FALSE(fs::exists(temporary));
+
+  // In the device's error box, when playing a file that gave nothing to play.
+  aliveInDialog = false;
+  ShellState& second = open_window();
+  const fs::path secondTemporary = second.tempMidiPath;
+  open_file(second, folder_ / L"empty.mid");
+  duringDialog_ = [&](HWND owner) {
+    duringDialog_ = nullptr;
+    SendMessageW(owner, WM_CLOSE, 0, 0);
+    aliveInDialog = IsWindow(owner) != 0;
+  };
+  SendMessageW(second.hwnd, WM_COMMAND, cmd::kPlay, 0);
+  ASSERT_FALSE(messages_.empty());
+  EXPECT_TRUE(aliveInDialog);
+  EXPECT_TRUE(IsWindow(window_));
+  pump_messages();
+  EXPECT_FALSE(IsWindow(window_));
+  EXPECT_FALSE(fs::exists(secondTemporary));
 }
 
 TEST_F(MainWindowTest, TheCommandLineLoadsItsFileWithoutPlayingWhenAutoplayIsOff) {
@@ -373,6 +460,38 @@ TEST_F(MainWindowTest, RelayoutGivesTheComputedWidthAndAFixedHeight) {
   // Other hit codes do nothing.
   SendMessageW(state.hwnd, WM_NCLBUTTONDBLCLK, HTLEFT, 0);
   EXPECT_TRUE(state.fullView);
+}
+
+// Makes the menu bar wider than the window, so that it wraps, or takes the
+// extra titles away again; the frame is measured anew either way.
+void widen_menu_bar(HMENU bar, HWND window, bool wide) {
+  constexpr int kExtraTitles = 4;
+  constexpr int kFirstExtraId = 9000;
+  for (int i = 0; i < kExtraTitles; ++i) {
+    if (wide) {
+      AppendMenuW(bar, MF_STRING, kFirstExtraId + i, L"WWWWWWWWWWWW");
+    } else {
+      DeleteMenu(bar, kFirstExtraId + i, MF_BYCOMMAND);
+    }
+  }
+  SetWindowPos(window, nullptr, 0, 0, 0, 0,
+               SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+TEST_F(MainWindowTest, PaintingRefitsTheHeightEveryTimeTheMenuBarWrapsOrUnwraps) {
+  ShellState& state = open_window();
+  const int contentHeight = content_height(ViewState{state.controlFlags, true, false});
+  ASSERT_FALSE(needs_height_fix(client_height_of(state.hwnd), contentHeight));
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    for (bool wide : {true, false}) {
+      widen_menu_bar(state.menu, state.hwnd, wide);
+      ASSERT_TRUE(needs_height_fix(client_height_of(state.hwnd), contentHeight));
+      SendMessageW(state.hwnd, WM_PAINT, 0, 0);
+      pump_messages();
+      EXPECT_FALSE(needs_height_fix(client_height_of(state.hwnd), contentHeight)) << client_height_of(state.hwnd);
+    }
+  }
 }
 
 TEST_F(MainWindowTest, BadFilesLeaveTheWindowWithoutAFile) {
