@@ -183,44 +183,50 @@ void create_file(ShellState& state, int outputKind) {
   state.lastCreated = name;
 }
 
+// What the open and save dialogs share: the texts they point to (kept alive
+// while the dialog runs) and the fields filled the same way.
+struct FileDialog {
+  std::wstring filters;
+  std::wstring title;
+  std::vector<wchar_t> buffer;
+  OPENFILENAMEW fields{};
+
+  FileDialog(HWND owner, const std::vector<std::pair<const char*, const char*>>& filterList, const std::string& titleText,
+             const std::wstring& initialName, DWORD flags)
+      : filters(filter_text(filterList)), title(widen(titleText)), buffer(name_buffer(initialName)) {
+    fields.lStructSize = sizeof(fields);
+    fields.hwndOwner = owner;
+    fields.lpstrFilter = filters.c_str();
+    fields.nFilterIndex = 1;
+    fields.lpstrFile = buffer.data();
+    fields.nMaxFile = kDialogNameCapacity;
+    fields.lpstrTitle = title.c_str();
+    fields.Flags = flags;
+  }
+  // The fields point into the members: never copied.
+  FileDialog(const FileDialog&) = delete;
+  FileDialog& operator=(const FileDialog&) = delete;
+};
+
 bool open_file_dialog(ShellState& state, std::filesystem::path& name) {
-  const std::wstring filters = filter_text(open_dialog_filters());
-  const std::wstring title = widen(open_dialog_title());
-  std::vector<wchar_t> buffer = name_buffer(name.empty() ? widen(open_dialog_default_pattern()) : name.wstring());
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof(dialog);
-  dialog.hwndOwner = state.hwnd;
-  dialog.lpstrFilter = filters.c_str();
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = buffer.data();
-  dialog.nMaxFile = kDialogNameCapacity;
-  dialog.lpstrTitle = title.c_str();
-  dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-  if (!GetOpenFileNameW(&dialog)) return false;
-  name = buffer.data();
+  FileDialog dialog(state.hwnd, open_dialog_filters(), open_dialog_title(),
+                    name.empty() ? widen(open_dialog_default_pattern()) : name.wstring(),
+                    OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
+  if (!GetOpenFileNameW(&dialog.fields)) return false;
+  name = dialog.buffer.data();
   return true;
 }
 
 bool save_file_dialog(ShellState& state, std::filesystem::path& name, int outputKind) {
   const SaveDialogSpec spec = save_dialog_spec(name, outputKind);
-  const std::wstring filters = filter_text(spec.filters);
-  const std::wstring title = widen(spec.title);
   const std::wstring extension = widen(spec.defaultExtension);
   const std::wstring folder = state.saveFolder.wstring();
-  std::vector<wchar_t> buffer = name_buffer(spec.initialName.wstring());
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof(dialog);
-  dialog.hwndOwner = state.hwnd;
-  dialog.lpstrFilter = filters.c_str();
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = buffer.data();
-  dialog.nMaxFile = kDialogNameCapacity;
-  dialog.lpstrTitle = title.c_str();
-  dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
-  dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-  const bool chosen = GetSaveFileNameW(&dialog) != 0;
-  name = buffer.data();
+  FileDialog dialog(state.hwnd, spec.filters, spec.title, spec.initialName.wstring(),
+                    OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST);
+  dialog.fields.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
+  dialog.fields.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  const bool chosen = GetSaveFileNameW(&dialog.fields) != 0;
+  name = dialog.buffer.data();
   state.saveFolder = save_folder_of(name);
   return chosen;
 }

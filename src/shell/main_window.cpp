@@ -30,6 +30,8 @@ constexpr DWORD kBitmapButtonStyle = WS_CHILD | kCgStyleFixedColours;
 constexpr int kMaxHeightFixesInRow = 2;
 // At most two rebuilds of a menu whose titles came out disabled.
 constexpr int kMaxMenuRebuilds = 2;
+// How long a second instance waits for the running one to take its files.
+constexpr UINT kHandOverTimeoutMs = 10000;
 // The counter frame's grey.
 constexpr COLORREF kFrameGrey = RGB(128, 128, 128);
 
@@ -224,7 +226,11 @@ void hand_over_command_line(ShellState& state) {
   data.dwData = cmd::kHandOver;
   data.cbData = static_cast<DWORD>((state.commandLine.size() + 1) * sizeof(wchar_t));
   data.lpData = const_cast<wchar_t*>(state.commandLine.c_str());
-  SendMessageW(other, WM_COPYDATA, reinterpret_cast<WPARAM>(state.hwnd), reinterpret_cast<LPARAM>(&data));
+  // A running instance that hangs must not hang this one: after the wait
+  // this instance closes as it would have anyway.
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutW(other, WM_COPYDATA, reinterpret_cast<WPARAM>(state.hwnd), reinterpret_cast<LPARAM>(&data),
+                      SMTO_ABORTIFHUNG | SMTO_BLOCK, kHandOverTimeoutMs, &answer);
   state.handedOver = true;
 }
 
@@ -471,9 +477,13 @@ void on_end_of_playback(ShellState& state) {
 }
 
 void on_mci_notify(ShellState& state, int code) {
+  const bool wasPlaying = state.player->state() == PlayerState::Playing;
   state.player->notify(code);
+  // Only the end of the play in progress puts the title back: a notification
+  // the player set aside (one of an earlier play) leaves the counter alone.
+  const bool ended = wasPlaying && state.player->state() != PlayerState::Playing;
   const bool last = state.currentIndex + 1 >= static_cast<int>(state.playlist.size());
-  if (last && state.settings.loop == 0 && code == kNotifySuccessful) show_title_on_counter(state);
+  if (ended && last && state.settings.loop == 0 && code == kNotifySuccessful) show_title_on_counter(state);
 }
 
 // ---------------------------------------------------------------------------
@@ -678,6 +688,13 @@ void WindowPlayerHost::show_device_error(const std::string& text) {
 void WindowPlayerHost::start_tick_timer() { SetTimer(state_.hwnd, cmd::kTickTimer, cmd::kTickPeriodMs, nullptr); }
 void WindowPlayerHost::stop_tick_timer() { KillTimer(state_.hwnd, cmd::kTickTimer); }
 void WindowPlayerHost::end_of_playback() { SendMessageW(state_.hwnd, WM_USER + cmd::kMsgEndOfPlayback, 0, 0); }
+
+void set_button_hints(ShellState& state) {
+  for (int i = 0; i < kButtonCount; ++i) {
+    const std::wstring hint = widen(kButtonSpecs[i].hint);
+    SendMessageW(state.buttons[i], kCgSetHint, 0, reinterpret_cast<LPARAM>(hint.c_str()));
+  }
+}
 
 ShellState* shell_state_of(HWND window) {
   if (!window) return nullptr;

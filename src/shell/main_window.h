@@ -30,6 +30,9 @@ void post_relayout(ShellState& state, LPARAM mode);
 // The same relayout, at once.
 void relayout_now(ShellState& state, LPARAM mode);
 
+// Gives the bitmap buttons their hint texts.
+void set_button_hints(ShellState& state);
+
 // Shows text on the counter display (CP932).
 void set_counter_text(ShellState& state, const std::string& text);
 // The song title of the loaded file on the counter.

@@ -145,26 +145,10 @@ void create_command(ShellState& state, int id) {
 // Settings.
 
 void apply_control_checks(ShellState& state) {
-  set_item_checked(state, cmd::kTrackPanel, state.settings.tracpanel == 1);
-  set_item_checked(state, cmd::kCounterDisplay, (state.controlFlags & kFlagDisplay) != 0);
-  set_item_checked(state, cmd::kShowOpenButton, (state.controlFlags & kFlagOpenButton) != 0);
-  set_item_checked(state, cmd::kShowKeyButtons, (state.controlFlags & kFlagKeyButtons) != 0);
-  set_item_checked(state, cmd::kShowTempoButtons, (state.controlFlags & kFlagTempoButtons) != 0);
-  set_item_checked(state, cmd::kShowBackNextButtons, (state.controlFlags & kFlagBackNext) != 0);
-  set_item_checked(state, cmd::kShowSaveButton, (state.controlFlags & kFlagSaveButton) != 0);
+  check_view_items(state);
   for (int id = cmd::kColourFirst; id <= cmd::kColourRandom; ++id) {
     CheckMenuItem(state.colourPopup, id,
                   MF_BYCOMMAND | (id - cmd::kColourFirst + 1 == state.settings.dispcolor ? MF_CHECKED : MF_UNCHECKED));
-  }
-}
-
-void set_button_hints(ShellState& state) {
-  static const char* const kHints[kButtonCount] = {"再生",       "停止",     "一時停止",  "ﾌｧｲﾙを開く",
-                                                   "ｷｰﾀﾞｳﾝ",    "ｷｰｱｯﾌﾟ",  "ﾃﾝﾎﾟﾀﾞｳﾝ", "ﾃﾝﾎﾟｱｯﾌﾟ",
-                                                   "前の曲",     "次の曲",   "ﾌｧｲﾙ変換"};
-  for (int i = 0; i < kButtonCount; ++i) {
-    const std::wstring hint = widen(kHints[i]);
-    SendMessageW(state.buttons[i], WM_USER + 3, 0, reinterpret_cast<LPARAM>(hint.c_str()));
   }
 }
 

@@ -124,12 +124,7 @@ bool item_checked(const ShellState& state, int id) {
   return itemState != static_cast<UINT>(-1) && (itemState & MF_CHECKED) != 0;
 }
 
-void apply_startup_menu_state(ShellState& state) {
-  for (int id : commands_needing_a_file()) set_item_enabled(state, id, false);
-  const PlaybackOptions& play = state.engine.settings.play;
-  set_item_checked(state, cmd::kLoop, state.settings.loop == 1);
-  set_item_checked(state, cmd::kThreeTimes, play.ThreeTimes == 1);
-  set_item_checked(state, cmd::kMultiTrackSelect, play.MultiTrackSelect == 1);
+void check_view_items(ShellState& state) {
   set_item_checked(state, cmd::kTrackPanel, state.settings.tracpanel == 1);
   set_item_checked(state, cmd::kCounterDisplay, (state.controlFlags & kFlagDisplay) != 0);
   set_item_checked(state, cmd::kShowOpenButton, (state.controlFlags & kFlagOpenButton) != 0);
@@ -137,6 +132,15 @@ void apply_startup_menu_state(ShellState& state) {
   set_item_checked(state, cmd::kShowTempoButtons, (state.controlFlags & kFlagTempoButtons) != 0);
   set_item_checked(state, cmd::kShowBackNextButtons, (state.controlFlags & kFlagBackNext) != 0);
   set_item_checked(state, cmd::kShowSaveButton, (state.controlFlags & kFlagSaveButton) != 0);
+}
+
+void apply_startup_menu_state(ShellState& state) {
+  for (int id : commands_needing_a_file()) set_item_enabled(state, id, false);
+  const PlaybackOptions& play = state.engine.settings.play;
+  set_item_checked(state, cmd::kLoop, state.settings.loop == 1);
+  set_item_checked(state, cmd::kThreeTimes, play.ThreeTimes == 1);
+  set_item_checked(state, cmd::kMultiTrackSelect, play.MultiTrackSelect == 1);
+  check_view_items(state);
   set_item_checked(state, cmd::kMidiStandard, play.MidiStandard == 1);
   set_item_checked(state, cmd::kTrackSplit, play.TrackSplit == 1);
   set_item_checked(state, cmd::kAllTracks, play.TrackSelection == 0);

@@ -20,6 +20,9 @@ void set_item_checked(ShellState& state, int id, bool checked);
 bool item_enabled(const ShellState& state, int id);
 bool item_checked(const ShellState& state, int id);
 
+// The check marks of the shown controls: track panel, counter and the
+// optional buttons.
+void check_view_items(ShellState& state);
 // The greys and check marks of the start-up pass.
 void apply_startup_menu_state(ShellState& state);
 // True when any of the four titles of the menu bar is disabled.

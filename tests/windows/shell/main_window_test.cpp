@@ -4,6 +4,8 @@
 // nothing modal opens.
 #include <windows.h>
 
+#include <mmsystem.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -374,6 +376,11 @@ TEST_F(MainWindowTest, PlayingMovesTheCounterAndEndsWithTheEndOfPlaybackSignal) 
     if (is_position_text(text, "さくら") && (seen.empty() || seen.back() != text)) seen.push_back(text);
     return seen.size() >= 3;
   }));
+  // An end notification of an earlier play (the device says this one goes
+  // on) neither stops the song nor puts the title back.
+  SendMessageW(state.hwnd, MM_MCINOTIFY, kNotifySuccessful, 0);
+  EXPECT_EQ(state.player->state(), PlayerState::Playing);
+  EXPECT_NE(window_text(state.counter), "さくら");
   EXPECT_TRUE(pump_until([&] { return state.endOfPlaybackSignals > 0; }));
   EXPECT_EQ(state.endOfPlaybackSignals, 1);
   EXPECT_EQ(state.player->state(), PlayerState::Stopped);
