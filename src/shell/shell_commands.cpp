@@ -144,12 +144,17 @@ void create_command(ShellState& state, int id) {
 // ---------------------------------------------------------------------------
 // Settings.
 
-void apply_control_checks(ShellState& state) {
-  check_view_items(state);
+// The check mark of the colour popup sits on the `dispcolor` entry.
+void check_colour_item(ShellState& state) {
   for (int id = cmd::kColourFirst; id <= cmd::kColourRandom; ++id) {
     CheckMenuItem(state.colourPopup, id,
                   MF_BYCOMMAND | (id - cmd::kColourFirst + 1 == state.settings.dispcolor ? MF_CHECKED : MF_UNCHECKED));
   }
+}
+
+void apply_control_checks(ShellState& state) {
+  check_view_items(state);
+  check_colour_item(state);
 }
 
 bool window_is_topmost(const ShellState& state) {
@@ -231,6 +236,13 @@ void toggle_intro(ShellState& state) {
   set_item_checked(state, cmd::kIntro, state.intro);
 }
 
+void choose_display_colour(ShellState& state, int id) {
+  state.settings.dispcolor = id - cmd::kColourFirst + 1;
+  state.effectiveColour = effective_display_colour(state.settings.dispcolor, std::rand(), GetTickCount());
+  check_colour_item(state);
+  InvalidateRect(state.counter, nullptr, TRUE);
+}
+
 void about_box(ShellState& state) {
   show_message(state, std::string(kProductName) + " " + kVersionText, "このプログラムについて", MB_OK);
 }
@@ -269,10 +281,19 @@ void on_command(ShellState& state, int id, LPARAM lParam) {
     case cmd::kAbout: about_box(state); return;
     default: break;
   }
-  if (in_range(id, cmd::kRecentFirst, cmd::kRecentLast)) open_command(state, id, lParam);
+  if (in_range(id, cmd::kRecentFirst, cmd::kRecentLast)) {
+    open_command(state, id, lParam);
+  } else if (in_range(id, cmd::kColourFirst, cmd::kColourRandom)) {
+    choose_display_colour(state, id);
+  } else if (const int target = playlist_move_target(id, state.currentIndex, static_cast<int>(state.playlist.size()));
+             target >= 0) {
+    // Playback goes on with the new entry only if it was running.
+    state.currentIndex = target;
+    load_entry(state, player_of(state).state() != PlayerState::Playing);
+  }
   // The other commands (key and tempo, track selection, instruments and
-  // volumes, the remaining create kinds, playlist moves, the property report,
-  // help and external programs) arrive here and do nothing yet.
+  // volumes, the remaining create kinds, shuffle, the property report, help
+  // and external programs) arrive here and do nothing yet.
 }
 
 }  // namespace mel

@@ -70,4 +70,24 @@ bool conversion_is_playable(const SongInfo& song, std::uintmax_t midiFileSize) {
   return false;
 }
 
+int playlist_move_target(int id, int currentIndex, int fileCount) {
+  using namespace cmd;
+  const bool hasPrevious = currentIndex >= 1;
+  const bool hasNext = currentIndex + 1 < fileCount;
+  if (id == kPrevious) return hasPrevious ? currentIndex - 1 : -1;
+  if (id == kNext) return hasNext ? currentIndex + 1 : -1;
+  if (id == kFirst) return hasPrevious ? 0 : -1;
+  if (in_range(id, kPreviousPopupFirst, kPreviousPopupFirst + kPopupLength - 1)) {
+    if (currentIndex <= 0) return -1;
+    const int target = currentIndex - (id - kPreviousPopupFirst + 1);
+    return target < 0 ? 0 : target;
+  }
+  if (in_range(id, kNextPopupFirst, kNextPopupFirst + kPopupLength - 1)) {
+    if (!hasNext) return -1;
+    const int target = currentIndex + (id - kNextPopupFirst + 1);
+    return target > fileCount - 1 ? fileCount - 1 : target;
+  }
+  return -1;
+}
+
 }  // namespace mel

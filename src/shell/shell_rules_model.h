@@ -24,4 +24,9 @@ int recmode_after_create(int recmode, int createCommand);
 // failed load rather than handing the device a file it cannot play.
 bool conversion_is_playable(const SongInfo& song, std::uintmax_t midiFileSize);
 
+// The playlist entry a move command goes to (previous 301, next 302, first
+// 303, back 1001..1010 and forward 1101..1110 entries from the popups), or -1
+// when it does not move (at the ends of the list, or not a move command).
+int playlist_move_target(int id, int currentIndex, int fileCount);
+
 }  // namespace mel

@@ -46,5 +46,22 @@ TEST(ShellRules, APlayableConversionHasBytesAndANote) {
   EXPECT_FALSE(conversion_is_playable(song, 0));
 }
 
+
+TEST(ShellRules, PlaylistMovesStopAtTheEndsOfTheList) {
+  // Entry 1 of 3 (index 0): nothing before it.
+  EXPECT_EQ(playlist_move_target(cmd::kPrevious, 0, 3), -1);
+  EXPECT_EQ(playlist_move_target(cmd::kFirst, 0, 3), -1);
+  EXPECT_EQ(playlist_move_target(cmd::kNext, 0, 3), 1);
+  EXPECT_EQ(playlist_move_target(cmd::kNext, 2, 3), -1);
+  EXPECT_EQ(playlist_move_target(cmd::kFirst, 2, 3), 0);
+  // The popups jump several entries, held at the ends.
+  EXPECT_EQ(playlist_move_target(cmd::kNextPopupFirst + 1, 0, 3), 2);
+  EXPECT_EQ(playlist_move_target(cmd::kNextPopupFirst + 9, 0, 3), 2);
+  EXPECT_EQ(playlist_move_target(cmd::kPreviousPopupFirst + 4, 2, 3), 0);
+  EXPECT_EQ(playlist_move_target(cmd::kPreviousPopupFirst, 0, 3), -1);
+  EXPECT_EQ(playlist_move_target(cmd::kPlay, 1, 3), -1);
+  EXPECT_EQ(playlist_move_target(cmd::kNext, 0, 0), -1);  // empty list
+}
+
 }  // namespace
 }  // namespace mel

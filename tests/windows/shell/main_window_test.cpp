@@ -587,6 +587,37 @@ TEST_F(MainWindowTest, ClosingDeletesTheTemporaryFileAndSavesWhenAskedTo) {
 }
 
 
+TEST_F(MainWindowTest, MovesThroughTheListAndChoosesTheCounterColour) {
+  write_settings("[section]\r\nautoplay=0\r\n");
+  write_bytes(folder_ / L"two.mid", two_track_song());
+  write_bytes(folder_ / L"three.mid", two_track_song());
+  ShellState& state = open_window(song_.wstring() + L" " + (folder_ / L"two.mid").wstring() + L" " +
+                                  (folder_ / L"three.mid").wstring());
+  ASSERT_EQ(state.playlist.size(), 3u);
+  EXPECT_FALSE(item_enabled(state, cmd::kPrevious));
+  EXPECT_TRUE(IsWindowEnabled(state.buttons[kButtonNext]));
+  EXPECT_EQ(GetMenuItemCount(state.nextPopup), 2);
+
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kNext, 0);
+  EXPECT_EQ(window_text(state.hwnd), "MELVARINO[two.mid]");
+  EXPECT_EQ(GetMenuItemCount(state.previousPopup), 1);
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kNextPopupFirst, 0);
+  EXPECT_EQ(window_text(state.hwnd), "MELVARINO[three.mid]");
+  EXPECT_FALSE(IsWindowEnabled(state.buttons[kButtonNext]));
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kNext, 0);  // at the end: stays
+  EXPECT_EQ(state.currentIndex, 2);
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kFirst, 0);
+  EXPECT_EQ(state.currentIndex, 0);
+  pump_for(100);
+  EXPECT_EQ(state.player->state(), PlayerState::Stopped);  // moves do not start a stopped player
+
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kColourFirst + 3, 0);
+  EXPECT_EQ(state.settings.dispcolor, 4);
+  EXPECT_EQ(state.effectiveColour, 4);
+  EXPECT_TRUE(GetMenuState(state.colourPopup, cmd::kColourFirst + 3, MF_BYCOMMAND) & MF_CHECKED);
+  EXPECT_FALSE(GetMenuState(state.colourPopup, cmd::kColourFirst + 1, MF_BYCOMMAND) & MF_CHECKED);
+}
+
 // ---------------------------------------------------------------------------
 // Between processes: melvarino.exe started twice. This suite runs on its own
 // (no other main window may be open on the desktop while it looks for the
