@@ -218,10 +218,10 @@ bool open_file_dialog(ShellState& state, std::filesystem::path& name) {
 }
 
 bool save_file_dialog(ShellState& state, std::filesystem::path& name, int outputKind) {
-  const SaveDialogSpec spec = save_dialog_spec(name, outputKind);
-  const std::wstring extension = widen(spec.defaultExtension);
+  const SaveDialogSetup setup = save_dialog_setup(name, outputKind);
+  const std::wstring extension = widen(setup.defaultExtension);
   const std::wstring folder = state.saveFolder.wstring();
-  FileDialog dialog(state.hwnd, spec.filters, spec.title, spec.initialName.wstring(),
+  FileDialog dialog(state.hwnd, setup.filters, setup.title, setup.initialName.wstring(),
                     OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST);
   dialog.fields.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
   dialog.fields.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();

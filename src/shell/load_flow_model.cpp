@@ -242,23 +242,23 @@ const std::vector<std::pair<const char*, const char*>>& open_dialog_filters() {
 
 std::string open_dialog_title() { return std::string(kProductName) + " [ファイルを開く]"; }
 
-SaveDialogSpec save_dialog_spec(const fs::path& proposed, int outputKind) {
+SaveDialogSetup save_dialog_setup(const fs::path& proposed, int outputKind) {
   const fs::path name = proposed.empty() ? fs::path(kEmptyProposal) : proposed;
-  SaveDialogSpec spec;
+  SaveDialogSetup setup;
   if (outputKind == kOutputDotI) {
-    spec.initialName = name.stem();
-    spec.filters = {{"ﾄﾞｯﾄiﾌｧｲﾙ", "*.mel"}, {"ﾄﾞｯﾄi試聴用ﾌｧｲﾙ", "*.sml"}, {"AN-X31Severﾌｧｲﾙ", "*.mmd"}};
+    setup.initialName = name.stem();
+    setup.filters = {{"ﾄﾞｯﾄiﾌｧｲﾙ", "*.mel"}, {"ﾄﾞｯﾄi試聴用ﾌｧｲﾙ", "*.sml"}, {"AN-X31Severﾌｧｲﾙ", "*.mmd"}};
   } else if (outputKind == kOutputSmd) {
-    spec.initialName = name.stem();
-    spec.filters = {{"通常ﾌｧｲﾙ(smd)", "*.smd"}};
+    setup.initialName = name.stem();
+    setup.filters = {{"通常ﾌｧｲﾙ(smd)", "*.smd"}};
   } else {
-    spec.initialName = name.filename();
-    spec.filters = {{"すべてのﾌｧｲﾙ", "*.*"}};
+    setup.initialName = name.filename();
+    setup.filters = {{"すべてのﾌｧｲﾙ", "*.*"}};
   }
   const std::string extension = extension_text(name);
-  spec.defaultExtension = extension.empty() ? extension : extension.substr(1);
-  spec.title = std::string(kProductName) + " [" + extension + "ファイルを作成]";
-  return spec;
+  setup.defaultExtension = extension.empty() ? extension : extension.substr(1);
+  setup.title = std::string(kProductName) + " [" + extension + "ファイルを作成]";
+  return setup;
 }
 
 fs::path save_folder_of(const fs::path& chosen) {

@@ -94,13 +94,13 @@ const std::vector<std::pair<const char*, const char*>>& open_dialog_filters();
 std::string open_dialog_title();  // "MELVARINO [ファイルを開く]"
 
 // Save dialog for a proposed path and an OutputKind.
-struct SaveDialogSpec {
+struct SaveDialogSetup {
   std::filesystem::path initialName;  // the name alone (kinds 6, 9) or name + extension
   std::vector<std::pair<const char*, const char*>> filters;
   std::string defaultExtension;  // without the dot
   std::string title;             // "MELVARINO [.mldファイルを作成]"
 };
-SaveDialogSpec save_dialog_spec(const std::filesystem::path& proposed, int outputKind);
+SaveDialogSetup save_dialog_setup(const std::filesystem::path& proposed, int outputKind);
 // The SaveFolder remembered after the dialog: drive and directory of name.
 std::filesystem::path save_folder_of(const std::filesystem::path& chosen);
 

@@ -159,18 +159,18 @@ TEST(LoadFlowModel, RecentListKeepsOneEntryPerFileAndElevenAtMost) {
 }
 
 TEST(LoadFlowModel, SaveDialogSpecs) {
-  SaveDialogSpec mld = save_dialog_spec("/music/song.mld", 8);
+  SaveDialogSetup mld = save_dialog_setup("/music/song.mld", 8);
   EXPECT_EQ(mld.initialName, fs::path("song.mld"));
   EXPECT_STREQ(mld.filters.at(0).second, "*.*");
   EXPECT_EQ(mld.defaultExtension, "mld");
   // "MELVARINO [.mldファイルを作成]" in CP932.
   EXPECT_EQ(mld.title, "MELVARINO [.mld\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x8D\xEC\x90\xAC]");
 
-  SaveDialogSpec dotI = save_dialog_spec("/music/song.mmd", 6);
+  SaveDialogSetup dotI = save_dialog_setup("/music/song.mmd", 6);
   EXPECT_EQ(dotI.initialName, fs::path("song"));
   EXPECT_EQ(dotI.filters.size(), 3u);
 
-  SaveDialogSpec empty = save_dialog_spec("", 5);
+  SaveDialogSetup empty = save_dialog_setup("", 5);
   EXPECT_EQ(empty.initialName, fs::path("*.*"));
   EXPECT_EQ(empty.defaultExtension, "*");
 

@@ -35,8 +35,8 @@ TEST(LoadFlowModelWindowsPaths, CreatePathsKeepFolderAndName) {
   EXPECT_EQ(proposed_create_path(wide, copy->extension, false).native(), wide.native());
 
   EXPECT_EQ(save_folder_of(L"C:\\out\\a.mld").native(), L"C:\\out\\");
-  EXPECT_EQ(save_dialog_spec(L"C:\\曲\\さくら.mmd", 6).initialName.native(), L"さくら");
-  EXPECT_EQ(save_dialog_spec(L"C:\\曲\\さくら.mld", 8).initialName.native(), L"さくら.mld");
+  EXPECT_EQ(save_dialog_setup(L"C:\\曲\\さくら.mmd", 6).initialName.native(), L"さくら");
+  EXPECT_EQ(save_dialog_setup(L"C:\\曲\\さくら.mld", 8).initialName.native(), L"さくら.mld");
   EXPECT_EQ(adjust_dot_i_kind(6, L"D:\\x\\y.MMD"), 6);
   EXPECT_EQ(adjust_dot_i_kind(6, L"D:\\x\\y.mel"), 14);
   EXPECT_EQ(window_caption(8, L"C:\\曲\\さくら.mld"), L"MELVARINO[さくら.mld]");
