@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "score/engine.h"
+#include "convert/engine.h"
 #include "score/format_codes.h"
-#include "score/midi_bytes.h"
-#include "score/midi_reader.h"
-#include "score/midi_rewrite.h"
-#include "score/midi_timing.h"
+#include "midi/midi_bytes.h"
+#include "midi/midi_reader.h"
+#include "midi/midi_rewrite.h"
+#include "midi/midi_timing.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "formats/mail_text.h"
+#include "formats/mfi/mail_text.h"
 #include "score/format_codes.h"
-#include "score/format_registry.h"
-#include "score/midi_rewrite.h"
-#include "score/midi_timing.h"
-#include "score/midi_writer.h"
+#include "convert/format_registry.h"
+#include "midi/midi_rewrite.h"
+#include "midi/midi_timing.h"
+#include "midi/midi_writer.h"
 
 namespace {
 

@@ -21,8 +21,11 @@ fi
 # The core's sources hold no Japanese literals, so clang needs no CP932 setting.
 flags=(-std=c++17 -O1 -g -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -I"$repo/src")
 objects=()
-for src in "$repo"/src/common/*.cpp "$repo"/src/score/*.cpp "$repo"/src/formats/*.cpp; do
-  obj="$out/obj/$(basename "${src%.cpp}").o"
+for src in "$repo"/src/common/*.cpp "$repo"/src/midi/*.cpp "$repo"/src/score/*.cpp \
+           "$repo"/src/formats/*/*.cpp "$repo"/src/convert/*.cpp; do
+  rel="${src#"$repo"/src/}"
+  obj="$out/obj/${rel//\//_}"
+  obj="${obj%.cpp}.o"
   if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ]; then
     clang++ "${flags[@]}" -c "$src" -o "$obj"
   fi

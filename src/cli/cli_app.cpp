@@ -11,10 +11,10 @@
 #include "cli/text_encoding.h"
 #include "common/file_io.h"
 #include "common/path_util.h"
-#include "score/engine.h"
+#include "convert/engine.h"
 #include "score/format_codes.h"
-#include "score/midi_timing.h"
-#include "shell/report_model.h"
+#include "midi/midi_timing.h"
+#include "app/report_model.h"
 
 namespace mel::cli {
 

@@ -11,8 +11,8 @@
 
 #include "common/path_util.h"
 #include "score/format_codes.h"
-#include "score/format_registry.h"
-#include "shell/settings_model.h"
+#include "convert/format_registry.h"
+#include "app/settings_model.h"
 
 namespace mel::cli {
 

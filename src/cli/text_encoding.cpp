@@ -1,5 +1,7 @@
 #include "cli/text_encoding.h"
 
+#include "common/cp932.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -16,7 +18,6 @@ constexpr char kReplacement = '?';
 #ifdef _WIN32
 constexpr unsigned kCodePageCp932 = 932;
 
-bool is_lead_byte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // One character at a time, so that a byte that is not CP932 becomes the same
 // replacement as on other systems instead of Windows' own default character.
@@ -24,7 +25,7 @@ std::string convert_with_windows(const std::string& text) {
   std::string out;
   std::size_t pos = 0;
   while (pos < text.size()) {
-    std::size_t length = is_lead_byte(static_cast<unsigned char>(text[pos])) ? 2 : 1;
+    std::size_t length = is_cp932_lead_byte(text[pos]) ? 2 : 1;
     if (pos + length > text.size()) length = text.size() - pos;
     wchar_t wide[2];
     int wideLength = MultiByteToWideChar(kCodePageCp932, MB_ERR_INVALID_CHARS, text.data() + pos,

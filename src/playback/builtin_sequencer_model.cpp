@@ -6,7 +6,7 @@
 
 #include "common/file_io.h"
 #include "playback/player_model.h"
-#include "score/midi_bytes.h"
+#include "midi/midi_bytes.h"
 
 namespace mel {
 

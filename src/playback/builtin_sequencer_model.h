@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "common/byte_reader.h"
-#include "score/midi_timing.h"
+#include "midi/midi_timing.h"
 
 namespace mel {
 

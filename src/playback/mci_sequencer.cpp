@@ -10,7 +10,7 @@
 
 #include "common/file_io.h"
 #include "playback/sequencer_devices.h"
-#include "score/midi_timing.h"
+#include "midi/midi_timing.h"
 
 namespace mel {
 

@@ -15,7 +15,7 @@
 #include "cli/cli_app.h"
 #include "cli/cli_options.h"
 #include "cli/text_encoding.h"
-#include "formats/mail_text.h"
+#include "formats/mfi/mail_text.h"
 #include "support/mfi_builder.h"
 #include "support/smaf_builder.h"
 

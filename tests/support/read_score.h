@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "score/format_registry.h"
+#include "convert/format_registry.h"
 
 namespace mel::test {
 

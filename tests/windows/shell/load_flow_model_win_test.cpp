@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "shell/load_flow_model.h"
+#include "shell/model/load_flow_model.h"
 
 namespace mel {
 namespace {

@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "shell/layout_model.h"
-#include "shell/load_flow_model.h"
-#include "shell/main_window.h"
-#include "shell/shell_menu.h"
-#include "shell/win_text.h"
+#include "shell/model/layout_model.h"
+#include "shell/model/load_flow_model.h"
+#include "shell/win32/main_window.h"
+#include "shell/win32/shell_menu.h"
+#include "shell/win32/win_text.h"
 #include "support/midi_builder.h"
 
 namespace mel {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/settings_model.h"
-#include "shell/win32_profile.h"
+#include "app/settings_model.h"
+#include "shell/win32/win32_profile.h"
 
 namespace {
 

@@ -1,0 +1,15 @@
+// Narrowing that holds a value at the limit instead of wrapping: times and
+// lengths are summed in 64 bits and stored in the score's int fields.
+#pragma once
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+namespace mel {
+
+constexpr int clamp_to_int(int64_t value) {
+  return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
+}
+
+}  // namespace mel

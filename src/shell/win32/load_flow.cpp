@@ -1,0 +1,234 @@
+#include "shell/win32/load_flow.h"
+
+#include <commdlg.h>
+
+#include <fstream>
+#include <system_error>
+
+#include "common/path_util.h"
+#include "shell/model/load_flow_model.h"
+#include "shell/win32/main_window.h"
+#include "shell/win32/shell_menu.h"
+#include "shell/model/shell_rules_model.h"
+#include "shell/win32/win_text.h"
+
+namespace mel {
+namespace {
+
+constexpr DWORD kDialogNameCapacity = 256;
+
+// "a\0b\0c\0d\0\0": the filter list of the file dialogs.
+std::wstring filter_text(const std::vector<std::pair<const char*, const char*>>& filters) {
+  std::wstring text;
+  for (const auto& [description, pattern] : filters) {
+    text += widen(description);
+    text.push_back(L'\0');
+    text += widen(pattern);
+    text.push_back(L'\0');
+  }
+  text.push_back(L'\0');
+  return text;
+}
+
+// A name buffer for the dialogs, holding the initial name (cut to fit).
+std::vector<wchar_t> name_buffer(const std::wstring& initial) {
+  std::vector<wchar_t> buffer(kDialogNameCapacity, L'\0');
+  initial.copy(buffer.data(), kDialogNameCapacity - 1);
+  return buffer;
+}
+
+bool file_exists(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
+std::uintmax_t size_of_file(const std::filesystem::path& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? 0 : size;
+}
+
+void truncate_file(const std::filesystem::path& path) {
+  if (path.empty()) return;
+  std::ofstream(path, std::ios::binary | std::ios::trunc);
+}
+
+void set_bitmap(HWND button, const char* name) {
+  const std::wstring wide = widen(name);
+  SendMessageW(button, WM_USER + 2, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+void set_check(HWND button, bool checked) {
+  SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void label_track_buttons(ShellState& state, const LoadButtonStates& buttons) {
+  for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
+    SetWindowTextW(state.trackButtons[k], widen(track_label(state.engine.song, k)).c_str());
+    EnableWindow(state.trackButtons[k], k < buttons.tracksEnabled);
+  }
+  EnableWindow(state.allTracksButton, buttons.allTracks);
+  EnableWindow(state.standardButton, buttons.standard);
+  EnableWindow(state.splitButton, buttons.split);
+  set_check(state.standardButton, state.engine.settings.play.MidiStandard == 1);
+  set_check(state.splitButton, state.engine.settings.play.TrackSplit == 1);
+}
+
+void fill_lists(ShellState& state) {
+  fill_popup(state.previousPopup, previous_popup(state.playlist, state.currentIndex));
+  fill_popup(state.nextPopup, next_popup(state.playlist, state.currentIndex));
+  // An open that added nothing leaves no current file: there is nothing to
+  // remember, and an empty name would show as a blank recent item.
+  if (!state.currentFile.empty()) remember_recent(state.recent, state.currentFile);
+  fill_popup(state.recentPopup, recent_popup(state.recent));
+}
+
+void set_caption(ShellState& state, int inputType) {
+  SetWindowTextW(state.hwnd, window_caption(inputType, state.currentFile).c_str());
+}
+
+// The device may hold the temporary file open while it plays; it is closed
+// before the file is written again.
+void release_temporary_file(ShellState& state) {
+  SequencerPlayer& player = *state.player;
+  if (player.state() == PlayerState::Playing || player.held_open()) player.set_file(state.tempMidiPath);
+}
+
+}  // namespace
+
+void set_song_buttons(ShellState& state, bool ok) {
+  const int count = static_cast<int>(state.playlist.size());
+  const bool previous = state.currentIndex >= 1;
+  const bool next = state.currentIndex + 1 < count;
+  set_bitmap(state.buttons[kButtonKeyDown], key_down_bitmap(ok));
+  set_bitmap(state.buttons[kButtonKeyUp], key_up_bitmap(ok));
+  set_bitmap(state.buttons[kButtonTempoDown], tempo_down_bitmap(ok));
+  set_bitmap(state.buttons[kButtonTempoUp], tempo_up_bitmap(ok));
+  set_bitmap(state.buttons[kButtonSave], save_bitmap(ok));
+  set_bitmap(state.buttons[kButtonPrevious], previous_bitmap(previous));
+  set_bitmap(state.buttons[kButtonNext], next_bitmap(next));
+  for (int i : {kButtonKeyDown, kButtonKeyUp, kButtonTempoDown, kButtonTempoUp, kButtonSave}) {
+    EnableWindow(state.buttons[i], ok);
+  }
+  EnableWindow(state.buttons[kButtonPrevious], previous);
+  EnableWindow(state.buttons[kButtonNext], next);
+  for (int i = kButtonKeyDown; i <= kButtonSave; ++i) InvalidateRect(state.buttons[i], nullptr, TRUE);
+}
+
+void load_current_file(ShellState& state) {
+  const std::filesystem::path& path = state.currentFile;
+  PlaybackOptions& play = state.engine.settings.play;
+  const int type = path.empty() ? static_cast<int>(kInputUnsupported) : state.engine.detect(path);
+  play.KeepFileInstruments = keep_file_instruments_for(type, play.StandardInstrument);
+  bool ok = false;
+  if (type >= 1 && (file_exists(path) || is_clipboard_path(path))) {
+    release_temporary_file(state);
+    play.ForPlayback = 1;
+    ok = state.engine.dispatch(path, state.tempMidiPath, type, kOutputMidi) == DispatchStatus::Written &&
+         conversion_is_playable(state.engine.song, size_of_file(state.tempMidiPath));
+  }
+  state.inputType = type;
+  state.songLoaded = ok;
+  if (!ok) {
+    release_temporary_file(state);
+    truncate_file(state.tempMidiPath);
+    reset_song_header(state.engine.song);
+    state.player->set_length(0);
+    SetScrollRange(state.scroll, SB_CTL, 0, -1, TRUE);
+  }
+  state.player->set_file(state.tempMidiPath);
+
+  LoadOutcome outcome;
+  outcome.ok = ok;
+  outcome.inputType = type;
+  outcome.trackCount = state.engine.song.trackCount;
+  outcome.currentIndex = state.currentIndex;
+  outcome.fileCount = static_cast<int>(state.playlist.size());
+  outcome.midiStandard = play.MidiStandard;
+  set_song_buttons(state, ok);
+  for (const ItemEnable& item : load_flow_menu_states(outcome)) set_item_enabled(state, item.id, item.enabled);
+  label_track_buttons(state, load_flow_button_states(outcome));
+  fill_lists(state);
+  set_caption(state, type);
+}
+
+void create_file(ShellState& state, int outputKind) {
+  const std::filesystem::path input = state.currentFile;
+  const int type = input.empty() ? static_cast<int>(kInputUnsupported) : state.engine.detect(input);
+  if (type <= 0) return;
+  state.currentOutputKind = outputKind;
+  const auto target = create_target(outputKind, type, state.engine.settings.play.MidiStandard,
+                                    state.engine.settings.writers.mailBase64 != 0, input);
+  // Kinds with a settings dialog are offered once their format's writer and
+  // dialog exist.
+  if (!target || target->dialog != 0) return;
+  std::filesystem::path name = proposed_create_path(input, target->extension, false);
+  bool chosen = false;
+  {
+    const ModalScope modal(state);
+    chosen = state.options.saveDialog ? state.options.saveDialog(state.hwnd, name, outputKind)
+                                      : save_file_dialog(state, name, outputKind);
+  }
+  if (!chosen) return;
+  const int kind = adjust_dot_i_kind(outputKind, name);
+  if (kind != kOutputPlaylist) {
+    state.engine.settings.play.ForPlayback = 0;
+    const DispatchStatus status = state.engine.dispatch(input, name, type, kind);
+    state.engine.settings.play.ForPlayback = 1;
+    // The one failure a user must hear of: the file asked for was not written.
+    if (status == DispatchStatus::WriteFailed) {
+      show_message(state, "ファイルを作成できませんでした。", kProductName, MB_OK | MB_ICONWARNING);
+    }
+  }
+  state.lastCreated = name;
+}
+
+// What the open and save dialogs share: the texts they point to (kept alive
+// while the dialog runs) and the fields filled the same way.
+struct FileDialog {
+  std::wstring filters;
+  std::wstring title;
+  std::vector<wchar_t> buffer;
+  OPENFILENAMEW fields{};
+
+  FileDialog(HWND owner, const std::vector<std::pair<const char*, const char*>>& filterList, const std::string& titleText,
+             const std::wstring& initialName, DWORD flags)
+      : filters(filter_text(filterList)), title(widen(titleText)), buffer(name_buffer(initialName)) {
+    fields.lStructSize = sizeof(fields);
+    fields.hwndOwner = owner;
+    fields.lpstrFilter = filters.c_str();
+    fields.nFilterIndex = 1;
+    fields.lpstrFile = buffer.data();
+    fields.nMaxFile = kDialogNameCapacity;
+    fields.lpstrTitle = title.c_str();
+    fields.Flags = flags;
+  }
+  // The fields point into the members: never copied.
+  FileDialog(const FileDialog&) = delete;
+  FileDialog& operator=(const FileDialog&) = delete;
+};
+
+bool open_file_dialog(ShellState& state, std::filesystem::path& name) {
+  FileDialog dialog(state.hwnd, open_dialog_filters(), open_dialog_title(),
+                    name.empty() ? widen(open_dialog_default_pattern()) : name.wstring(),
+                    OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
+  if (!GetOpenFileNameW(&dialog.fields)) return false;
+  name = dialog.buffer.data();
+  return true;
+}
+
+bool save_file_dialog(ShellState& state, std::filesystem::path& name, int outputKind) {
+  const SaveDialogSetup setup = save_dialog_setup(name, outputKind);
+  const std::wstring extension = widen(setup.defaultExtension);
+  const std::wstring folder = state.saveFolder.wstring();
+  FileDialog dialog(state.hwnd, setup.filters, setup.title, setup.initialName.wstring(),
+                    OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST);
+  dialog.fields.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
+  dialog.fields.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  const bool chosen = GetSaveFileNameW(&dialog.fields) != 0;
+  name = dialog.buffer.data();
+  state.saveFolder = save_folder_of(name);
+  return chosen;
+}
+
+}  // namespace mel

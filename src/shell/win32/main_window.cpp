@@ -1,0 +1,766 @@
+#include "shell/win32/main_window.h"
+
+#include <mmsystem.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "controls/cg_button.h"
+#include "playback/sequencer_devices.h"
+#include "shell/model/instrument_names_model.h"
+#include "shell/model/layout_model.h"
+#include "shell/win32/load_flow.h"
+#include "shell/model/load_flow_model.h"
+#include "shell/win32/shell_menu.h"
+#include "shell/win32/shell_sources.h"
+#include "shell/win32/win32_profile.h"
+#include "shell/win32/win_text.h"
+
+namespace mel {
+namespace {
+
+constexpr DWORD kMainWindowStyle = WS_DLGFRAME | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;
+// A caption is read with this limit, so at most 9 characters are compared.
+constexpr int kCaptionReadLimit = 10;
+constexpr int kClassNameCapacity = 32;
+// The bitmap buttons' style: a child with the fixed grey colours.
+constexpr DWORD kBitmapButtonStyle = WS_CHILD | kCgStyleFixedColours;
+// Relayouts that painting may post in a row before it gives up: a menu bar
+// that never fits must not keep the window busy forever.
+constexpr int kMaxHeightFixesInRow = 2;
+// At most two rebuilds of a menu whose titles came out disabled.
+constexpr int kMaxMenuRebuilds = 2;
+// How long a second instance waits for the running one to take its files.
+constexpr UINT kHandOverTimeoutMs = 10000;
+// The counter frame's grey.
+constexpr COLORREF kFrameGrey = RGB(128, 128, 128);
+
+struct CreateParams {
+  std::wstring commandLine;
+  MainWindowOptions options;
+};
+
+struct ButtonSpec {
+  int id;
+  const char* bitmap;
+  const char* hint;
+};
+
+const ButtonSpec kButtonSpecs[kButtonCount] = {
+    {cmd::kPlay, "BITMAP_PLAY", "再生"},
+    {cmd::kStop, "BITMAP_STOP", "停止"},
+    {cmd::kPause, "BITMAP_PAUSE", "一時停止"},
+    {cmd::kOpen, "BITMAP_OPEN", "ﾌｧｲﾙを開く"},
+    {cmd::kKeyDown, "BITMAP_NFLAT", "ｷｰﾀﾞｳﾝ"},
+    {cmd::kKeyUp, "BITMAP_NSHARP", "ｷｰｱｯﾌﾟ"},
+    {cmd::kTempoDown, "BITMAP_NPLAYDOWN", "ﾃﾝﾎﾟﾀﾞｳﾝ"},
+    {cmd::kTempoUp, "BITMAP_NPLAYUP", "ﾃﾝﾎﾟｱｯﾌﾟ"},
+    {cmd::kPrevious, "BITMAP_NPLAYBACK", "前の曲"},
+    {cmd::kNext, "BITMAP_NPLAYNEXT", "次の曲"},
+    {cmd::kSaveButton, "BITMAP_NREC", "ﾌｧｲﾙ変換"},
+};
+
+ViewState view_of(const ShellState& state) {
+  ViewState view;
+  view.controlFlags = state.controlFlags;
+  view.fullView = state.fullView;
+  view.trackPanel = state.settings.tracpanel == 1;
+  return view;
+}
+
+FrameMetrics frame_metrics() {
+  FrameMetrics metrics;
+  metrics.cxFrame = GetSystemMetrics(SM_CXFRAME);
+  metrics.cyFrame = GetSystemMetrics(SM_CYFRAME);
+  metrics.cySize = GetSystemMetrics(SM_CYSIZE);
+  metrics.cyBorder = GetSystemMetrics(SM_CYBORDER);
+  metrics.cyMenu = GetSystemMetrics(SM_CYMENU);
+  return metrics;
+}
+
+bool menu_should_be_attached(const ShellState& state) {
+  return (state.controlFlags & kFlagMenu) != 0 && state.fullView;
+}
+
+int client_height(HWND window) {
+  RECT rect{};
+  GetClientRect(window, &rect);
+  return rect.bottom - rect.top;
+}
+
+int client_width(HWND window) {
+  RECT rect{};
+  GetClientRect(window, &rect);
+  return rect.right - rect.left;
+}
+
+// ---------------------------------------------------------------------------
+// Start-up.
+
+struct InstanceSearch {
+  HWND self;
+  HWND found;
+};
+
+BOOL CALLBACK match_running_instance(HWND window, LPARAM lParam) {
+  auto* search = reinterpret_cast<InstanceSearch*>(lParam);
+  if (window == search->self) return TRUE;
+  wchar_t caption[kCaptionReadLimit] = {};
+  GetWindowTextW(window, caption, kCaptionReadLimit);
+  wchar_t className[kClassNameCapacity] = {};
+  GetClassNameW(window, className, kClassNameCapacity);
+  if (widen(kProductName) == caption && std::wstring(kMainWindowClassName) == className) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND find_running_instance(HWND self) {
+  InstanceSearch search{self, self};
+  EnumWindows(match_running_instance, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND create_child(ShellState& state, DWORD exStyle, const wchar_t* className, const std::wstring& text, DWORD style,
+                  int id) {
+  return CreateWindowExW(exStyle, className, text.c_str(), style, 0, 0, 0, 0, state.hwnd,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), state.instance, nullptr);
+}
+
+DWORD track_button_style(const ShellState& state) {
+  return WS_CHILD | (state.engine.settings.play.MultiTrackSelect ? BS_CHECKBOX : BS_RADIOBUTTON);
+}
+
+void create_controls(ShellState& state) {
+  for (int i = 0; i < kButtonCount; ++i) {
+    state.buttons[i] =
+        create_child(state, 0, kCgButtonClassName, widen(kButtonSpecs[i].bitmap), kBitmapButtonStyle, kButtonSpecs[i].id);
+  }
+  state.scroll = create_child(state, 0, L"SCROLLBAR", L"", WS_CHILD | SBS_HORZ, 0);
+  state.counter =
+      create_child(state, WS_EX_ACCEPTFILES, L"STATIC", L"", WS_CHILD | SS_NOPREFIX | SS_LEFTNOWORDWRAP, 0);
+  for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
+    state.trackButtons[k] =
+        create_child(state, 0, L"BUTTON", std::to_wstring(k + 1), track_button_style(state), cmd::kTrackFirst + k);
+  }
+  state.allTracksButton = create_child(state, 0, L"BUTTON", widen("全"), WS_CHILD | BS_RADIOBUTTON, cmd::kAllTracks);
+  state.splitButton = create_child(state, 0, L"BUTTON", widen("分解"), WS_CHILD | BS_CHECKBOX, cmd::kTrackSplit);
+  state.standardButton = create_child(state, 0, L"BUTTON", widen("標準"), WS_CHILD | BS_CHECKBOX, cmd::kMidiStandard);
+}
+
+void create_popups(ShellState& state) {
+  state.previousPopup = CreatePopupMenu();
+  state.nextPopup = CreatePopupMenu();
+  state.recentPopup = CreatePopupMenu();
+  state.colourPopup = create_colour_popup();
+}
+
+void disable_song_controls(ShellState& state) {
+  for (int i = kButtonKeyDown; i <= kButtonSave; ++i) EnableWindow(state.buttons[i], FALSE);
+  for (HWND button : state.trackButtons) EnableWindow(button, FALSE);
+  EnableWindow(state.allTracksButton, FALSE);
+  EnableWindow(state.splitButton, FALSE);
+  EnableWindow(state.standardButton, FALSE);
+  const PlaybackOptions& play = state.engine.settings.play;
+  SendMessageW(state.allTracksButton, BM_SETCHECK, play.TrackSelection == 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+  for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
+    const bool checked = play.TrackSelection != 0 && ((play.TrackMask >> k) & 1u);
+    SendMessageW(state.trackButtons[k], BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+  SendMessageW(state.splitButton, BM_SETCHECK, play.TrackSplit ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(state.standardButton, BM_SETCHECK, play.MidiStandard ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// One pass of the start-up initialisation.
+void initialisation_pass(ShellState& state) {
+  on_command(state, cmd::kLoadSettings, 0);
+  state.engine.settings.writers.mfiTrackMerge = 1;
+  relayout_now(state, kRelayoutRecompute);
+  if (!state.hollowBrush) {
+    LOGBRUSH hollow{BS_NULL, 0, 0};
+    state.hollowBrush = CreateBrushIndirect(&hollow);
+  }
+  disable_song_controls(state);
+  apply_startup_menu_state(state);
+}
+
+void create_temporary_midi_file(ShellState& state) {
+  wchar_t folder[MAX_PATH + 1] = {};
+  wchar_t name[MAX_PATH + 1] = {};
+  if (GetTempPathW(MAX_PATH, folder) == 0) return;
+  if (GetTempFileNameW(folder, L"dum", 0, name) == 0) return;
+  state.tempMidiPath = name;
+}
+
+void delete_temporary_midi_file(ShellState& state) {
+  if (!state.tempMidiPath.empty()) DeleteFileW(state.tempMidiPath.c_str());
+}
+
+std::filesystem::path program_folder() {
+  wchar_t path[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::filesystem::path(path).parent_path();
+}
+
+void load_instrument_name_list(ShellState& state) {
+  state.instrumentNames = read_instrument_names(program_folder() / L"data" / L"mldname.dat");
+}
+
+void create_player(ShellState& state) {
+  int choice = state.options.sequencerOverride >= 0 ? state.options.sequencerOverride : state.settings.sequencer;
+  if (choice == kSequencerAutomatic) choice = mci_sequencer_can_play() ? kSequencerMci : kSequencerBuiltin;
+  state.device = choice == kSequencerMci ? make_mci_sequencer(state.hwnd)
+                                         : make_builtin_sequencer(state.hwnd, state.options.clockScale);
+  state.playerHost = std::make_unique<WindowPlayerHost>(state);
+  state.player = std::make_unique<SequencerPlayer>(*state.device, *state.playerHost);
+}
+
+// Hands the command line to the running instance as command 50.
+void hand_over_command_line(ShellState& state) {
+  HWND other = state.otherInstance;
+  ShowWindow(other, SW_SHOW);
+  SetWindowPos(other, nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+  COPYDATASTRUCT data{};
+  data.dwData = cmd::kHandOver;
+  data.cbData = static_cast<DWORD>((state.commandLine.size() + 1) * sizeof(wchar_t));
+  data.lpData = const_cast<wchar_t*>(state.commandLine.c_str());
+  // A running instance that hangs must not hang this one: after the wait
+  // this instance closes as it would have anyway.
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutW(other, WM_COPYDATA, reinterpret_cast<WPARAM>(state.hwnd), reinterpret_cast<LPARAM>(&data),
+                      SMTO_ABORTIFHUNG | SMTO_BLOCK, kHandOverTimeoutMs, &answer);
+  state.handedOver = true;
+}
+
+// Returns false when the window must close (its command line was handed over).
+bool on_create(ShellState& state) {
+  state.otherInstance = find_running_instance(state.hwnd);
+  register_cg_button_class(state.instance);
+  create_controls(state);
+  create_popups(state);
+  state.menu = build_menu_bar();
+  SetMenu(state.hwnd, state.menu);
+
+  Win32Profile profile(state.options.profilePath);
+  if (profile.get_int(kBehaviourSection, "autooff", 1) == 1) state.controlFlags |= kFlagExitAfterPlay;
+  state.files = profile.get_int(kBehaviourSection, "files", 255);
+  if (state.files < 1 || state.files > 1024) state.files = 1024;
+  state.fullView = true;
+  state.engine.settings.play.MidiStandard = 1;
+  state.engine.settings.play.TrackSplit = 0;
+
+  initialisation_pass(state);
+  for (int rebuild = 0; rebuild < kMaxMenuRebuilds && any_top_level_disabled(state.menu); ++rebuild) {
+    const bool attached = GetMenu(state.hwnd) == state.menu;
+    SetMenu(state.hwnd, nullptr);
+    DestroyMenu(state.menu);
+    state.menu = build_menu_bar();
+    if (attached) SetMenu(state.hwnd, state.menu);
+    initialisation_pass(state);
+  }
+  CheckMenuItem(state.colourPopup, cmd::kColourFirst + state.settings.dispcolor - 1, MF_BYCOMMAND | MF_CHECKED);
+
+  create_temporary_midi_file(state);
+  load_instrument_name_list(state);
+  state.clipboard = make_windows_clipboard(state.hwnd);
+  state.engine.set_clipboard(state.clipboard.get());
+  create_player(state);
+
+  if (state.commandLine.empty()) {
+    state.controlFlags &= ~kFlagExitAfterPlay;
+    return true;
+  }
+  if (state.otherInstance != state.hwnd && state.settings.onerun == 1) {
+    hand_over_command_line(state);
+    return false;
+  }
+  accept_command_line(state, state.commandLine);
+  if (state.playlist.empty()) {
+    state.controlFlags &= ~kFlagExitAfterPlay;
+    return true;
+  }
+  state.engine.ReloadRequest = kReloadReadFile;
+  state.currentIndex = 0;
+  on_command(state, cmd::kLoadEntry, state.settings.autoplay ? 0 : 1);
+  return true;
+}
+
+void on_destroy(ShellState& state) {
+  if (key_is_down(VK_CONTROL) || state.settings.autosetsave == 1) on_command(state, cmd::kSaveSettings, 0);
+  if (state.player && state.player->state() == PlayerState::Playing) state.player->stop();
+  if (state.player) state.player->set_file({});
+  if (state.menu && GetMenu(state.hwnd) != state.menu) DestroyMenu(state.menu);
+  state.menu = nullptr;
+  state.engine.release();
+  delete_temporary_midi_file(state);
+  for (HMENU* popup : {&state.previousPopup, &state.nextPopup, &state.recentPopup, &state.colourPopup}) {
+    if (*popup) DestroyMenu(*popup);
+    *popup = nullptr;
+  }
+  if (state.hollowBrush) DeleteObject(state.hollowBrush);
+  if (state.counterBrush) DeleteObject(state.counterBrush);
+  state.hollowBrush = state.counterBrush = nullptr;
+  PostQuitMessage(0);
+}
+
+// ---------------------------------------------------------------------------
+// Layout.
+
+void place(HWND control, const ControlRect& rect) {
+  if (!control) return;
+  MoveWindow(control, rect.x, rect.y, rect.width, rect.height, FALSE);
+  ShowWindow(control, rect.visible ? SW_SHOW : SW_HIDE);
+}
+
+void on_size(ShellState& state, int width) {
+  const ControlLayout layout = layout_controls(view_of(state), width, state.settings.scrollsizex, state.relayoutRunning);
+  if (!state.relayoutRunning) state.settings.scrollsizex = layout.rememberedScrollWidth;
+  const ControlRect* row[kButtonCount] = {&layout.play,     &layout.stop,   &layout.pause,     &layout.open,
+                                          &layout.keyDown,  &layout.keyUp,  &layout.tempoDown, &layout.tempoUp,
+                                          &layout.previous, &layout.next,   &layout.save};
+  for (int i = 0; i < kButtonCount; ++i) place(state.buttons[i], *row[i]);
+  place(state.scroll, layout.scroll);
+  place(state.counter, layout.counter);
+  for (int k = 0; k < cmd::kTrackButtonCount; ++k) place(state.trackButtons[k], layout.tracks[k]);
+  place(state.allTracksButton, layout.allTracks);
+  place(state.standardButton, layout.standard);
+  place(state.splitButton, layout.split);
+  InvalidateRect(state.hwnd, nullptr, TRUE);
+}
+
+void set_window_size(ShellState& state, int width, int height) {
+  SetWindowPos(state.hwnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+void relayout_now(ShellState& state, LPARAM mode) {
+  const bool realDoubleClick = mode != kRelayoutRecompute && mode != kRelayoutKeepWidth;
+  if (realDoubleClick) {
+    state.fullView = !state.fullView;
+    state.heightFixesInRow = 0;
+  }
+  if (mode == kRelayoutRecompute) state.heightFixesInRow = 0;
+  state.relayoutRunning = true;
+  const ViewState view = view_of(state);
+  int width = 0;
+  if (mode == kRelayoutKeepWidth) {
+    width = client_width(state.hwnd);
+  } else {
+    SetMenu(state.hwnd, menu_should_be_attached(state) ? state.menu : nullptr);
+    width = relayout_client_width(view, state.settings.scrollsizex);
+  }
+  const FrameMetrics metrics = frame_metrics();
+  const int contentHeight = content_height(view);
+  const int windowWidth = width + 2 * metrics.cxFrame;
+  int height = window_height_without_menu(contentHeight, metrics);
+  state.minimumWidth = minimum_window_width(view, metrics.cxFrame);
+  if (GetMenu(state.hwnd)) {
+    height = fit_height_to_menu(contentHeight, height, metrics, [&](int windowHeight) {
+      set_window_size(state, windowWidth, windowHeight);
+      return client_height(state.hwnd);
+    });
+  }
+  set_window_size(state, windowWidth, height);
+  state.fixedHeight = height;
+  state.relayoutRunning = false;
+  // Content that fits again lets painting correct the next wrap of the menu
+  // bar; only relayouts that cannot make it fit count towards the limit.
+  if (!GetMenu(state.hwnd) || !needs_height_fix(client_height(state.hwnd), contentHeight)) {
+    state.heightFixesInRow = 0;
+  }
+  InvalidateRect(state.hwnd, nullptr, TRUE);
+}
+
+namespace {
+
+void on_get_min_max_info(const ShellState& state, MINMAXINFO* info) {
+  if (state.relayoutRunning || state.fixedHeight <= 0) return;
+  info->ptMinTrackSize.x = state.minimumWidth;
+  info->ptMinTrackSize.y = state.fixedHeight;
+  info->ptMaxTrackSize.y = state.fixedHeight;
+}
+
+// ---------------------------------------------------------------------------
+// Painting.
+
+bool counter_shown(const ShellState& state) { return (state.controlFlags & kFlagDisplay) && state.fullView; }
+
+void draw_counter_frame(const ShellState& state, HDC dc) {
+  RECT rect{};
+  GetWindowRect(state.counter, &rect);
+  MapWindowPoints(nullptr, state.hwnd, reinterpret_cast<POINT*>(&rect), 2);
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+  MoveToEx(dc, rect.left - 2, rect.bottom + 1, nullptr);
+  LineTo(dc, rect.left - 2, rect.top - 2);
+  LineTo(dc, rect.right + 1, rect.top - 2);
+  SelectObject(dc, GetStockObject(WHITE_PEN));
+  LineTo(dc, rect.right + 1, rect.bottom + 1);
+  LineTo(dc, rect.left - 2, rect.bottom + 1);
+  HPEN grey = CreatePen(PS_SOLID, 1, kFrameGrey);
+  SelectObject(dc, grey);
+  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+  Rectangle(dc, rect.left - 1, rect.top - 1, rect.right + 1, rect.bottom + 1);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+  DeleteObject(grey);
+}
+
+void on_paint(ShellState& state) {
+  PAINTSTRUCT paint{};
+  HDC dc = BeginPaint(state.hwnd, &paint);
+  if (counter_shown(state)) draw_counter_frame(state, dc);
+  InvalidateRect(state.scroll, nullptr, FALSE);
+  EndPaint(state.hwnd, &paint);
+  if (menu_should_be_attached(state) && needs_height_fix(client_height(state.hwnd), content_height(view_of(state))) &&
+      state.heightFixesInRow < kMaxHeightFixesInRow) {
+    ++state.heightFixesInRow;
+    post_relayout(state, kRelayoutKeepWidth);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Playback messages.
+
+void on_tick(ShellState& state) {
+  SequencerPlayer& player = *state.player;
+  if (player.state() == PlayerState::Playing) player.poll_position();
+  SetScrollPos(state.scroll, SB_CTL, static_cast<int>(player.position()), TRUE);
+  if (state.counterHold > 0) {
+    --state.counterHold;
+    return;
+  }
+  if (player.length() > 0 && player.position() < player.length()) {
+    set_counter_text(state, counter_position_text(player.position(), player.length(), state.engine.song.title));
+  }
+  const int count = static_cast<int>(state.playlist.size());
+  if (IsWindowEnabled(state.hwnd) && player.position() > 100 && count > 1 && state.intro) {
+    if (state.currentIndex + 1 < count) {
+      post_command(state, cmd::kNext);
+    } else if (state.settings.loop) {
+      post_command(state, cmd::kFirst);
+    }
+  }
+}
+
+void close_main_window(ShellState& state) { PostMessageW(state.hwnd, WM_CLOSE, 0, 0); }
+
+void on_end_of_playback(ShellState& state) {
+  SequencerPlayer& player = *state.player;
+  ++state.endOfPlaybackSignals;
+  set_counter_text(state, "");
+  SetScrollPos(state.scroll, SB_CTL, 0, TRUE);
+  state.counterHold = 0;
+  const int count = static_cast<int>(state.playlist.size());
+  const bool loop = state.settings.loop == 1;
+  const bool finished = player.position() == player.length() && (IsWindowEnabled(state.hwnd) || (loop && count == 1));
+  const bool exitAfterPlay = (state.controlFlags & kFlagExitAfterPlay) != 0;
+  if (finished && count < 2) {
+    if (loop) {
+      post_command(state, cmd::kPlay);
+    } else if (exitAfterPlay) {
+      close_main_window(state);
+    }
+  } else if (finished) {
+    if (state.currentIndex + 1 < count || loop) {
+      state.currentIndex = (state.currentIndex + 1) % count;
+      post_command(state, cmd::kLoadEntry, 0);
+    } else if (exitAfterPlay) {
+      close_main_window(state);
+    }
+  } else {
+    clear_exit_after_play(state);
+  }
+  player.set_position(0);
+}
+
+void on_mci_notify(ShellState& state, int code) {
+  const bool wasPlaying = state.player->state() == PlayerState::Playing;
+  state.player->notify(code);
+  // Only the end of the play in progress puts the title back: a notification
+  // the player set aside (one of an earlier play) leaves the counter alone.
+  const bool ended = wasPlaying && state.player->state() != PlayerState::Playing;
+  const bool last = state.currentIndex + 1 >= static_cast<int>(state.playlist.size());
+  if (ended && last && state.settings.loop == 0 && code == kNotifySuccessful) show_title_on_counter(state);
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard.
+
+constexpr int kScanDigit1 = 2;
+constexpr int kScanDigit9 = 10;
+constexpr int kScanDigit0 = 11;
+constexpr int kScanSpace = 57;
+constexpr int kScanPeriod = 52;
+constexpr int kScanCtrl = 29;
+
+struct CtrlShortcut {
+  int scanCode;
+  int command;
+  LPARAM lParam;
+};
+constexpr CtrlShortcut kCtrlShortcuts[] = {
+    {19, cmd::kOpenLastCreated, 1},  // R
+    {20, cmd::kFirst, 0},            // T
+    {24, cmd::kOpen, 1},             // O
+    {25, cmd::kProperties, 0},       // P
+    {31, cmd::kCopyAs, 0},           // S
+    {47, cmd::kClipboardPlay, 0},    // V
+    {48, cmd::kPrevious, 0},         // B
+    {49, cmd::kNext, 0},             // N
+};
+
+void on_key_down(ShellState& state, LPARAM lParam) {
+  const int scan = static_cast<int>((lParam >> 16) & 0xFF);
+  if (scan >= kScanDigit1 && scan <= kScanDigit9) {
+    post_command(state, cmd::kTrackFirst + scan - kScanDigit1);
+  } else if (scan == kScanDigit0) {
+    post_command(state, cmd::kAllTracks);
+  } else if (scan == kScanSpace) {
+    post_command(state, state.player->state() == PlayerState::Playing ? cmd::kPause : cmd::kPlay);
+  } else if (scan == kScanPeriod) {
+    post_command(state, cmd::kStop);
+  } else if (scan == kScanCtrl) {
+    state.ctrlDown = true;
+  } else if (state.ctrlDown) {
+    for (const CtrlShortcut& shortcut : kCtrlShortcuts) {
+      if (shortcut.scanCode == scan) post_command(state, shortcut.command, shortcut.lParam);
+    }
+  }
+}
+
+void on_key_up(ShellState& state, LPARAM lParam) {
+  if (((lParam >> 16) & 0xFF) == kScanCtrl) state.ctrlDown = false;
+}
+
+// ---------------------------------------------------------------------------
+// Colours.
+
+COLORREF counter_background(int effectiveColour) {
+  constexpr int kLit = 239;
+  constexpr int kDim = 191;
+  return RGB((effectiveColour & 1) ? kLit : kDim, (effectiveColour & 2) ? kLit : kDim,
+             (effectiveColour & 4) ? kLit : kDim);
+}
+
+LRESULT on_counter_colour(ShellState& state, HDC dc) {
+  const COLORREF background = counter_background(state.effectiveColour);
+  SetTextColor(dc, RGB(0, 0, 0));
+  SetBkColor(dc, background);
+  if (state.counterBrush) DeleteObject(state.counterBrush);
+  state.counterBrush = CreateSolidBrush(background);
+  return reinterpret_cast<LRESULT>(state.counterBrush);
+}
+
+LRESULT on_button_colour(ShellState& state, HDC dc) {
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  return reinterpret_cast<LRESULT>(state.hollowBrush);
+}
+
+void on_menu_select(ShellState& state) {
+  set_item_enabled(state, cmd::kClipboardPlay, IsClipboardFormatAvailable(CF_TEXT) != 0);
+  set_item_enabled(state, cmd::kOpenLastCreated, !state.lastCreated.empty());
+}
+
+void on_right_button_down(ShellState& state, LPARAM lParam) {
+  POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  if (ChildWindowFromPoint(state.hwnd, point) != state.counter) return;
+  ClientToScreen(state.hwnd, &point);
+  TrackPopupMenu(state.colourPopup, TPM_LEFTBUTTON, point.x, point.y, 0, state.hwnd, nullptr);
+}
+
+void on_button_right_clicked(ShellState& state, int id) {
+  HMENU popup = id == cmd::kPrevious ? state.previousPopup
+                : id == cmd::kNext   ? state.nextPopup
+                : id == cmd::kOpen   ? state.recentPopup
+                                     : nullptr;
+  if (!popup) return;
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  TrackPopupMenu(popup, TPM_LEFTBUTTON, cursor.x, cursor.y, 0, state.hwnd, nullptr);
+}
+
+LRESULT on_copy_data(ShellState& state, const COPYDATASTRUCT* data) {
+  if (!data || data->dwData != static_cast<ULONG_PTR>(cmd::kHandOver)) return FALSE;
+  const auto* text = static_cast<const wchar_t*>(data->lpData);
+  const std::size_t length = data->cbData / sizeof(wchar_t);
+  std::wstring commandLine(text, text ? length : 0);
+  while (!commandLine.empty() && commandLine.back() == L'\0') commandLine.pop_back();
+  take_handed_over_command_line(state, commandLine);
+  return TRUE;
+}
+
+LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    auto* params = static_cast<CreateParams*>(create->lpCreateParams);
+    auto* state = new ShellState;
+    state->hwnd = window;
+    state->instance = create->hInstance;
+    state->commandLine = params->commandLine;
+    state->options = params->options;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  ShellState* state = shell_state_of(window);
+  if (!state) return DefWindowProcW(window, message, wParam, lParam);
+  switch (message) {
+    case WM_CREATE:
+      return on_create(*state) ? 0 : -1;
+    case WM_CLOSE:
+      if (state->modalDepth > 0) {
+        state->closePending = true;
+        return 0;
+      }
+      return DefWindowProcW(window, message, wParam, lParam);
+    case WM_DESTROY:
+      on_destroy(*state);
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+      delete state;
+      return DefWindowProcW(window, message, wParam, lParam);
+    case WM_QUERYENDSESSION:
+      delete_temporary_midi_file(*state);
+      return DefWindowProcW(window, message, wParam, lParam);
+    case WM_SIZE:
+      on_size(*state, LOWORD(lParam));
+      return 0;
+    case WM_GETMINMAXINFO:
+      on_get_min_max_info(*state, reinterpret_cast<MINMAXINFO*>(lParam));
+      return 0;
+    case WM_NCLBUTTONDBLCLK:
+      if (wParam == HTCAPTION) relayout_now(*state, lParam);
+      return 0;
+    case WM_PAINT:
+      on_paint(*state);
+      return 0;
+    case WM_COMMAND:
+      on_command(*state, LOWORD(wParam), lParam);
+      return 0;
+    case WM_KEYDOWN:
+      on_key_down(*state, lParam);
+      return 0;
+    case WM_KEYUP:
+      on_key_up(*state, lParam);
+      return 0;
+    case WM_TIMER:
+      if (wParam == cmd::kTickTimer || wParam == 0) on_tick(*state);
+      return 0;
+    case MM_MCINOTIFY:
+      on_mci_notify(*state, static_cast<int>(wParam));
+      return 0;
+    case WM_USER + cmd::kMsgEndOfPlayback:
+      on_end_of_playback(*state);
+      return 0;
+    case WM_USER + cmd::kMsgButtonRightClicked:
+      on_button_right_clicked(*state, static_cast<int>(wParam));
+      return 0;
+    case WM_MENUSELECT:
+      on_menu_select(*state);
+      return 0;
+    case WM_RBUTTONDOWN:
+      on_right_button_down(*state, lParam);
+      return 0;
+    case WM_CTLCOLORSTATIC:
+      if (reinterpret_cast<HWND>(lParam) == state->counter) {
+        return on_counter_colour(*state, reinterpret_cast<HDC>(wParam));
+      }
+      return DefWindowProcW(window, message, wParam, lParam);
+    case WM_CTLCOLORBTN:
+      return on_button_colour(*state, reinterpret_cast<HDC>(wParam));
+    case WM_COPYDATA:
+      return on_copy_data(*state, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+void WindowPlayerHost::show_device_error(const std::string& text) {
+  show_message(state_, text, "ERROR", MB_OK | MB_ICONWARNING);
+}
+void WindowPlayerHost::start_tick_timer() { SetTimer(state_.hwnd, cmd::kTickTimer, cmd::kTickPeriodMs, nullptr); }
+void WindowPlayerHost::stop_tick_timer() { KillTimer(state_.hwnd, cmd::kTickTimer); }
+void WindowPlayerHost::end_of_playback() { SendMessageW(state_.hwnd, WM_USER + cmd::kMsgEndOfPlayback, 0, 0); }
+
+void set_button_hints(ShellState& state) {
+  for (int i = 0; i < kButtonCount; ++i) {
+    const std::wstring hint = widen(kButtonSpecs[i].hint);
+    SendMessageW(state.buttons[i], kCgSetHint, 0, reinterpret_cast<LPARAM>(hint.c_str()));
+  }
+}
+
+ShellState* shell_state_of(HWND window) {
+  if (!window) return nullptr;
+  return reinterpret_cast<ShellState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+bool register_main_window_class(HINSTANCE instance) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = CS_DBLCLKS;
+  windowClass.lpfnWndProc = main_window_procedure;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  windowClass.lpszClassName = kMainWindowClassName;
+  if (RegisterClassExW(&windowClass)) return true;
+  return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+HWND create_main_window(HINSTANCE instance, const std::wstring& commandLine, const MainWindowOptions& options) {
+  CreateParams params{commandLine, options};
+  return CreateWindowExW(WS_EX_ACCEPTFILES, kMainWindowClassName, widen(kProductName).c_str(), kMainWindowStyle,
+                         CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, &params);
+}
+
+int run_message_loop(HWND mainWindow) {
+  MSG message{};
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // Files dropped on the counter display count as dropped on the window.
+    ShellState* state = shell_state_of(mainWindow);
+    if (message.message == WM_DROPFILES && state && message.hwnd == state->counter) message.hwnd = mainWindow;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+void post_relayout(ShellState& state, LPARAM mode) { PostMessageW(state.hwnd, WM_NCLBUTTONDBLCLK, HTCAPTION, mode); }
+
+void set_counter_text(ShellState& state, const std::string& text) { SetWindowTextW(state.counter, widen(text).c_str()); }
+
+void show_title_on_counter(ShellState& state) { set_counter_text(state, state.engine.song.title); }
+
+void send_command(ShellState& state, int id, LPARAM lParam) { SendMessageW(state.hwnd, WM_COMMAND, id, lParam); }
+
+void post_command(ShellState& state, int id, LPARAM lParam) { PostMessageW(state.hwnd, WM_COMMAND, id, lParam); }
+
+void clear_exit_after_play(ShellState& state) { state.controlFlags &= ~kFlagExitAfterPlay; }
+
+ModalScope::ModalScope(ShellState& state) : state_(state) { ++state_.modalDepth; }
+
+ModalScope::~ModalScope() {
+  if (--state_.modalDepth > 0 || !state_.closePending) return;
+  state_.closePending = false;
+  PostMessageW(state_.hwnd, WM_CLOSE, 0, 0);
+}
+
+int show_message(ShellState& state, const std::string& text, const std::string& caption, UINT flags) {
+  const std::wstring wideText = widen(text);
+  const std::wstring wideCaption = widen(caption);
+  const ModalScope modal(state);
+  if (state.options.messageBox) return state.options.messageBox(state.hwnd, wideText, wideCaption, flags);
+  return MessageBoxW(state.hwnd, wideText.c_str(), wideCaption.c_str(), flags);
+}
+
+bool key_is_down(int virtualKey) { return (GetKeyState(virtualKey) & 0x8000) != 0; }
+
+}  // namespace mel

@@ -1,0 +1,166 @@
+// Everything the main window holds for the life of the process. One instance
+// lives behind the window (GWLP_USERDATA); the window procedure finds it there.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "playback/player_model.h"
+#include "convert/engine.h"
+#include "shell/model/command_ids.h"
+#include "shell/model/menu_model.h"
+#include "app/settings_model.h"
+
+namespace mel {
+
+constexpr wchar_t kMainWindowClassName[] = L"MVWIN";
+constexpr int kInstrumentNameCount = 128;
+
+// The bitmap buttons of the first row, in creation order.
+enum ButtonIndex : int {
+  kButtonPlay,
+  kButtonStop,
+  kButtonPause,
+  kButtonOpen,
+  kButtonKeyDown,
+  kButtonKeyUp,
+  kButtonTempoDown,
+  kButtonTempoUp,
+  kButtonPrevious,
+  kButtonNext,
+  kButtonSave,
+  kButtonCount
+};
+
+// What the window asks of its surroundings. The program uses the defaults;
+// the tests replace the dialogs and message boxes so nothing modal opens.
+struct MainWindowOptions {
+  // The settings file: the bare name puts it in the Windows folder.
+  std::wstring profilePath = L"korvani.ini";
+  // The built-in sequencer's clock speed (1 = real time).
+  double clockScale = 1.0;
+  // -1: the `sequencer` setting decides; otherwise a SequencerChoice.
+  int sequencerOverride = -1;
+  // The open dialog: in, the initial name; out, the chosen file.
+  std::function<bool(HWND owner, std::filesystem::path& name)> openDialog;
+  // The save dialog for a proposed path and OutputKind.
+  std::function<bool(HWND owner, std::filesystem::path& name, int outputKind)> saveDialog;
+  // Message boxes (text, caption, MB_* flags).
+  std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags)> messageBox;
+};
+
+struct ShellState;
+
+// The player's window side: error boxes, timer 1 and the end signal.
+class WindowPlayerHost : public PlayerHost {
+ public:
+  explicit WindowPlayerHost(ShellState& state) : state_(state) {}
+  void show_device_error(const std::string& text) override;
+  void start_tick_timer() override;
+  void stop_tick_timer() override;
+  void end_of_playback() override;
+
+ private:
+  ShellState& state_;
+};
+
+struct ShellState {
+  HWND hwnd = nullptr;
+  HINSTANCE instance = nullptr;
+  MainWindowOptions options;
+  std::wstring commandLine;
+
+  // Child controls.
+  std::array<HWND, kButtonCount> buttons{};
+  HWND scroll = nullptr;
+  HWND counter = nullptr;
+  std::array<HWND, cmd::kTrackButtonCount> trackButtons{};
+  HWND allTracksButton = nullptr;
+  HWND splitButton = nullptr;
+  HWND standardButton = nullptr;
+
+  // Menus.
+  HMENU menu = nullptr;
+  HMENU previousPopup = nullptr;
+  HMENU nextPopup = nullptr;
+  HMENU recentPopup = nullptr;
+  HMENU colourPopup = nullptr;
+
+  // Conversion: the held input, score, song header and options.
+  Engine engine;
+  std::unique_ptr<ClipboardSource> clipboard;  // the text behind "clip.txt"
+  int inputType = 0;  // of the loaded file
+  bool songLoaded = false;  // the last load gave something to play
+  int currentOutputKind = 0;
+
+  // Files.
+  std::filesystem::path currentFile;
+  std::filesystem::path tempMidiPath;
+  std::filesystem::path lastCreated;
+  std::filesystem::path saveFolder;
+  std::vector<std::filesystem::path> playlist;
+  int currentIndex = 0;
+  std::vector<std::filesystem::path> recent;
+  std::array<std::string, kInstrumentNameCount> instrumentNames;
+
+  // Settings and view.
+  ShellSettings settings;
+  unsigned controlFlags = 0;
+  bool fullView = true;
+  int files = 255;  // playlist capacity
+  int effectiveColour = 2;
+  std::vector<InstrumentEntry> instruments;
+  int instrumentIndex = 0;
+  int volumeIndex = 2;
+  std::vector<ExternalProgram> externalPrograms;
+  HWND otherInstance = nullptr;
+
+  // Layout.
+  bool relayoutRunning = false;
+  int fixedHeight = 0;
+  int minimumWidth = 0;
+  HBRUSH hollowBrush = nullptr;
+  HBRUSH counterBrush = nullptr;
+
+  // Playback.
+  std::unique_ptr<SequencerDevice> device;
+  std::unique_ptr<WindowPlayerHost> playerHost;
+  std::unique_ptr<SequencerPlayer> player;
+  int counterHold = 0;
+  bool ctrlDown = false;
+  bool intro = false;
+  bool propertyDialogOpen = false;
+  bool handedOver = false;  // this instance gave its command line to another one
+  int heightFixesInRow = 0;  // relayouts posted by painting that did not make the content fit
+  int endOfPlaybackSignals = 0;  // how many times the player said it stopped
+
+  // Dialogs and message boxes of the window that are open right now. A close
+  // that arrives meanwhile (from the taskbar, a posted WM_CLOSE) waits until
+  // the last of them has returned: the code that opened it still needs the
+  // window and its state afterwards.
+  int modalDepth = 0;
+  bool closePending = false;
+};
+
+// Marks a dialog or message box of the window as open for its lifetime.
+class ModalScope {
+ public:
+  explicit ModalScope(ShellState& state);
+  ~ModalScope();
+  ModalScope(const ModalScope&) = delete;
+  ModalScope& operator=(const ModalScope&) = delete;
+
+ private:
+  ShellState& state_;
+};
+
+// The state of a main window, or nullptr.
+ShellState* shell_state_of(HWND window);
+
+}  // namespace mel
