@@ -268,10 +268,8 @@ class MfiReader {
   void advance_time(Pass& pass, int delta) {
     pass.note.elapsed += delta;
     pass.trackTime += delta;
-    raise_song_length(pass.trackTime);
+    tracks_.raise_song_length(pass.trackTime);
   }
-
-  void raise_song_length(int64_t time) { song_.songLength = std::max(song_.songLength, clamp_to_int(time)); }
 
   // Chooses the next pass over the chunk: the next chord voice of the same
   // channel, else the next channel the chunk uses. False when the chunk is done.
@@ -465,7 +463,7 @@ class MfiReader {
       flush_rest(pass);
       tracks_.timed(pass.track, key, length);
       pass.writtenTime += length;
-      raise_song_length(pass.writtenTime);
+      tracks_.raise_song_length(pass.writtenTime);
       tracks_.note_end(pass.track, pass.writtenTime);
       pass.wroteNote = true;
       pass.restAhead = after;
@@ -479,7 +477,7 @@ class MfiReader {
     tracks_.timed(pass.track, kRest, pass.restAhead);
     pass.writtenTime += pass.restAhead;
     pass.restAhead = 0;
-    raise_song_length(pass.writtenTime);
+    tracks_.raise_song_length(pass.writtenTime);
   }
 
   void write_control(int track, int code, int value) { tracks_.control(track, code, value); }

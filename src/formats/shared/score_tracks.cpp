@@ -51,6 +51,8 @@ int64_t ScoreTracks::timed(int track, int code, int64_t ticks) {
   return written;
 }
 
+void ScoreTracks::raise_song_length(int64_t time) { song_.songLength = std::max(song_.songLength, clamp_to_int(time)); }
+
 void ScoreTracks::first_note(int track, int64_t leading) {
   if (records(track)) song_.firstNoteTime[track - 1] = clamp_to_int(leading + 1);
   int lead = clamp_to_int(leading);

@@ -60,6 +60,9 @@ class ScoreTracks {
   // the score filled up.
   int64_t timed(int track, int code, int64_t ticks);
 
+  // The song lasts at least until `time`.
+  void raise_song_length(int64_t time);
+
   // The first sounding note of `track` begins after `leading` ticks of rest:
   // its firstNoteTime, and the song's leadIn when it is the earliest.
   void first_note(int track, int64_t leading);

@@ -381,10 +381,8 @@ class SmafReader {
   void elapse(int64_t duration) {
     pass_.note.elapsed += duration;
     pass_.trackTime += duration;
-    raise_song_length(pass_.trackTime);
+    tracks_.raise_song_length(pass_.trackTime);
   }
-
-  void raise_song_length(int64_t time) { song_.songLength = std::max(song_.songLength, clamp_to_int(time)); }
 
   void read_note(uint8_t event, int64_t gate) {
     int channel = event >> kChannelShift;
@@ -541,7 +539,7 @@ class SmafReader {
     int64_t written = stopped_ ? 0 : tracks_.timed(pass_.track, code, ticks);
     if (tracks_.full()) stopped_ = true;
     pass_.writtenTime += written;
-    raise_song_length(pass_.writtenTime);
+    tracks_.raise_song_length(pass_.writtenTime);
     return written;
   }
 
