@@ -67,6 +67,16 @@ std::vector<InputFormat> make_input_formats() {
   };
 }
 
+OutputFormat not_offered_by_create(OutputFormat row) {
+  row.created = false;
+  return row;
+}
+
+OutputFormat not_by_dispatcher(OutputFormat row) {
+  row.byDispatcher = false;
+  return row;
+}
+
 // The rows with a create item come first, in the order of their command ids
 // (121 onwards); the create flow also offers MIDI, MML, the playlist and the
 // raw copy through fixed commands.
@@ -97,9 +107,9 @@ std::vector<OutputFormat> make_output_formats() {
     {kOutputMml, "MML", {".mml"}, nullptr, {14, "MMLファイル設定"}},
     // The second dot-i form: the create flow makes it from a dot-i file saved
     // under another extension than ".mmd".
-    {kOutputMozio, "MOZiO melody", {".mel", ".sml"}, nullptr, {}, {}, nullptr, 0, {}, {}, {}, nullptr, {}, false},
+    not_offered_by_create({kOutputMozio, "MOZiO melody", {".mel", ".sml"}}),
     // Written by the create flow itself, not by the dispatcher.
-    {kOutputPlaylist, "M3U playlist", {".m3u"}, nullptr, {}, {}, nullptr, 0, {}, {}, {}, nullptr, {}, true, false},
+    not_by_dispatcher({kOutputPlaylist, "M3U playlist", {".m3u"}}),
     // The input's own bytes under the input's own extension.
     {kOutputRawCopy, "unchanged copy", {}},
   };
