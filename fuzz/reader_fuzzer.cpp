@@ -1,4 +1,4 @@
-// libFuzzer entry: the first byte picks an input type, the next two pick
+// libFuzzer entry: the first byte picks an input type that has a reader, the next two pick
 // options; the rest is the file. Every reader with the MIDI writer, the direct
 // rewrite and the MIDI timing behind it must take any bytes without a crash,
 // a hang or a sanitizer report.
@@ -9,6 +9,7 @@
 #include "formats/mfi/mail_text.h"
 #include "score/format_codes.h"
 #include "convert/format_registry.h"
+#include "convert/format_table.h"
 #include "midi/midi_rewrite.h"
 #include "midi/midi_timing.h"
 #include "midi/midi_writer.h"
@@ -16,8 +17,6 @@
 namespace {
 
 constexpr std::size_t kControlBytes = 3;
-constexpr int kInputTypes[] = {mel::kInputMidi, mel::kInputDxm,   mel::kInputMfi,  mel::kInputCmx,
-                               mel::kInputSmaf, mel::kInputPmail, mel::kInputKanjiMld};
 
 mel::Settings settings_from(uint8_t a, uint8_t b) {
   mel::Settings s;
@@ -38,7 +37,9 @@ mel::Settings settings_from(uint8_t a, uint8_t b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < kControlBytes) return 0;
-  int type = kInputTypes[data[0] % (sizeof kInputTypes / sizeof kInputTypes[0])];
+  // Every input type of the format table that has a reader.
+  static const std::vector<int> types = mel::input_types_with_readers();
+  int type = types[data[0] % types.size()];
   mel::Settings settings = settings_from(data[1], data[2]);
   mel::ByteView input(data + kControlBytes, size - kControlBytes);
 

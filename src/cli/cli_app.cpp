@@ -12,6 +12,7 @@
 #include "common/file_io.h"
 #include "common/path_util.h"
 #include "convert/engine.h"
+#include "convert/format_table.h"
 #include "score/format_codes.h"
 #include "midi/midi_timing.h"
 #include "app/report_model.h"
@@ -38,25 +39,6 @@ class FileAsClipboard : public ClipboardSource {
  private:
   fs::path path_;
 };
-
-const char* output_format_name(int kind) {
-  switch (kind) {
-    case kOutputAls: return "ALS melody";
-    case kOutputChara: return "chara melody";
-    case kOutputPana: return "pana melody";
-    case kOutputMml: return "MML";
-    case kOutputMidi: return "Standard MIDI File";
-    case kOutputDotI: return "dot-i melody";
-    case kOutputWam: return "WAM melody";
-    case kOutputMfi: return "MFi melody";
-    case kOutputSmd: return "J-SKY SMD";
-    case kOutputDxm: return "DXM";
-    case kOutputMozio: return "MOZiO melody";
-    case kOutputCmx: return "CMX melody";
-    case kOutputMml2Mmf: return "MML2MMF text";
-    default: return "this format";
-  }
-}
 
 std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
@@ -139,7 +121,7 @@ Converted convert_input(const CliRequest& request, const fs::path& input, int ou
       return c;
     case DispatchStatus::WriterMissing:
       c.status = failure(err, kExitUnsupported,
-                         std::string("writing ") + output_format_name(outputKind) + " is not supported yet");
+                         std::string("writing ") + output_kind_name(outputKind) + " is not supported yet");
       return c;
     case DispatchStatus::InputDamaged:
       c.status = failure(err, kExitFailed, quoted(input) + ": " + dispatch_status_text(result.status));

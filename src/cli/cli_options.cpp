@@ -12,6 +12,7 @@
 #include "common/path_util.h"
 #include "score/format_codes.h"
 #include "convert/format_registry.h"
+#include "convert/format_table.h"
 #include "app/settings_model.h"
 
 namespace mel::cli {
@@ -35,6 +36,8 @@ constexpr int kMaxVolume = 127;
 // The key detail dialog's range for a track's octave shift.
 constexpr int kMinOctaveShift = -2;
 constexpr int kMaxOctaveShift = 2;
+// The width of the names column in the help's list of output formats.
+constexpr std::size_t kFormatNameColumn = 16;
 // Written in place of a per-track value: keep what the file says.
 constexpr char kFollowFileMark[] = "*";
 
@@ -52,6 +55,60 @@ constexpr CommandName kCommands[] = {
 std::string lower_ascii(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
+}
+
+bool is_one_of(const std::string& name, const std::vector<const char*>& names) {
+  return std::any_of(names.begin(), names.end(), [&](const char* n) { return name == n; });
+}
+
+std::string without_dot(const char* extension) { return extension[0] == '.' ? extension + 1 : extension; }
+
+// The --to names of a kind's Base64 mail text form: its extension, then its
+// further names.
+std::vector<const char*> mail_text_names(const OutputFormat& format) {
+  std::vector<const char*> names;
+  if (!format.mailTextExtension) return names;
+  names.push_back(format.mailTextExtension + 1);
+  names.insert(names.end(), format.mailTextNames.begin(), format.mailTextNames.end());
+  return names;
+}
+
+// The --to names of a kind: the extensions that select it alone, then its
+// further names.
+std::vector<std::string> target_names(const OutputFormat& format) {
+  std::vector<std::string> names;
+  for (const char* extension : format.extensions) {
+    if (output_kind_for_extension(extension) == format.kind) names.push_back(without_dot(extension));
+  }
+  names.insert(names.end(), format.aliases.begin(), format.aliases.end());
+  return names;
+}
+
+void write_format_line(std::ostream& h, const std::vector<std::string>& names, const std::string& text) {
+  std::string joined;
+  for (const std::string& name : names) joined += (joined.empty() ? "" : " ") + name;
+  h << "  " << joined;
+  for (std::size_t pad = joined.size(); pad < kFormatNameColumn; ++pad) h << ' ';
+  h << " " << text << "\n";
+}
+
+// The output formats of --help, one line each, from the format table.
+void write_output_formats(std::ostream& h) {
+  for (const OutputFormat& format : output_formats()) {
+    if (!format.byDispatcher || format.extensions.empty()) continue;
+    std::vector<std::string> names = target_names(format);
+    std::string text = format.name;
+    // Say which extension the file gets when no name is the extension itself.
+    if (output_kind_for_extension(format.extensions.front()) != format.kind) {
+      text += std::string(" (") + format.extensions.front() + ")";
+    }
+    write_format_line(h, names, text);
+    if (format.mailTextExtension) {
+      const std::vector<const char*> mail = mail_text_names(format);
+      write_format_line(h, std::vector<std::string>(mail.begin(), mail.end()),
+                        std::string(format.name) + " as Base64 mail text (" + format.mailTextExtension + ")");
+    }
+  }
 }
 
 const char* command_name(Command command) {
@@ -309,10 +366,13 @@ bool parse_track_values(const std::string& text, int low, int high, bool followA
 std::optional<TargetFormat> target_for_name(const std::string& name) {
   std::string lower = lower_ascii(name);
   if (!lower.empty() && lower[0] == '.') lower.erase(0, 1);
-  if (lower == "pmd-pana" || lower == "pana") return TargetFormat{kOutputPana, ".pmd", false};
-  if (lower == "pmd-cmx" || lower == "cmx") return TargetFormat{kOutputCmx, ".pmd", false};
-  if (lower == "mld-mail" || lower == "txt") return TargetFormat{kOutputMfi, ".txt", true};
-  if (lower.empty() || lower == "pmd") return std::nullopt;
+  if (lower.empty()) return std::nullopt;
+  for (const OutputFormat& format : output_formats()) {
+    if (!format.byDispatcher) continue;
+    if (is_one_of(lower, format.aliases)) return TargetFormat{format.kind, format.extensions.front(), false};
+    if (is_one_of(lower, mail_text_names(format))) return TargetFormat{format.kind, format.mailTextExtension, true};
+  }
+  // An extension that more than one kind writes (".pmd") names none of them.
   int kind = output_kind_for_extension("." + lower);
   if (kind == 0) return std::nullopt;
   return TargetFormat{kind, "." + lower, false};
@@ -504,13 +564,9 @@ std::string help_text() {
     << "  melvarino play [options] IN               play to the audio device (or a WAV file without one)\n"
     << "  melvarino --help | --version\n"
     << "\n"
-    << "Output formats (--to EXT, or the extension of -o OUT):\n"
-    << "  mid rmi  Standard MIDI File     als  ALS           cmd  chara melody\n"
-    << "  mml      MML                    mmd  dot-i         mel sml  MOZiO\n"
-    << "  wam      WAM                    mld  MFi           txt (or mld-mail)  MFi as Base64 mail text\n"
-    << "  smd      J-SKY SMD              dxm  DXM           mus  MML2MMF text\n"
-    << "  pmd-pana pana melody (.pmd)     pmd-cmx  CMX (.pmd)\n"
-    << "\n"
+    << "Output formats (--to EXT, or the extension of -o OUT):\n";
+  write_output_formats(h);
+  h << "\n"
     << "Playback options (info, convert, render, play):\n"
     << "  --key N            transpose by N semitones (-24..24)\n"
     << "  --speed N          tempo factor in sixteenths, 16 = as written (1..255)\n"

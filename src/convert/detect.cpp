@@ -4,67 +4,57 @@
 
 #include "common/file_io.h"
 #include "common/path_util.h"
-#include "midi/midi_bytes.h"
+#include "convert/format_table.h"
 
 namespace mel {
 
 namespace {
 
-// Magic bytes at the start of files.
-constexpr char kCmxMagic[] = "cmid";
-constexpr char kSmafMagic[] = "MMMD";
-constexpr uint8_t kKanjiMldMagic[] = {0xEF, 0x41, 0x8B, 0xA4};
-constexpr char kCharaTextStart[] = "]]";
-constexpr char kMailTextStart[] = "--B:M";
-constexpr std::size_t kMagicLength = 4;
-
-// ".txt" interpretations (txtfileas).
+constexpr char kTextExtension[] = ".txt";
 constexpr int kTxtAutomatic = 0;
-constexpr int kTxtChara = 1;
-constexpr int kTxtMml = 2;
-constexpr int kTxtMfi = 3;
 
-bool starts_with(ByteView prefix, const char* magic, std::size_t n) { return prefix.matches(0, magic, n); }
+bool begins_with(ByteView prefix, const std::string& magic) { return prefix.matches(0, magic.data(), magic.size()); }
 
+// A ".txt" file: the type that txtfileas names, or with the automatic value
+// the type whose text start the file begins with, else the one taken for any
+// other text.
 InputType detect_text(ByteView prefix, int txtfileas) {
-  switch (txtfileas) {
-    case kTxtChara: return kInputChara;
-    case kTxtMml: return kInputMml;
-    case kTxtMfi: return kInputMfi;
-    case kTxtAutomatic:
-      if (starts_with(prefix, kCharaTextStart, sizeof kCharaTextStart - 1)) return kInputChara;
-      if (starts_with(prefix, kMailTextStart, sizeof kMailTextStart - 1)) return kInputMfi;
-      return kInputMml;
-    default: return kInputUnsupported;
+  const InputFormat* otherText = nullptr;
+  for (const InputFormat& row : input_formats()) {
+    const TextRule& rule = row.text;
+    if (rule.txtfileas == 0) continue;
+    if (txtfileas != kTxtAutomatic) {
+      if (rule.txtfileas == txtfileas) return row.type;
+      continue;
+    }
+    if (rule.automaticStart && *rule.automaticStart == '\0') {
+      otherText = &row;
+    } else if (rule.automaticStart && begins_with(prefix, rule.automaticStart)) {
+      return row.type;
+    }
   }
+  return txtfileas == kTxtAutomatic && otherText ? otherText->type : kInputUnsupported;
+}
+
+// The first row with a rule for the extension whose magic the file begins
+// with; rules with magic bytes go before those that take any file.
+InputType detect_by_rules(const std::string& ext, ByteView prefix) {
+  for (bool withMagic : {true, false}) {
+    for (const InputFormat& row : input_formats()) {
+      for (const DetectRule& rule : row.detect) {
+        if (rule.magic.empty() == withMagic || ext != rule.extension) continue;
+        if (!withMagic || begins_with(prefix, rule.magic)) return row.type;
+      }
+    }
+  }
+  return kInputUnsupported;
 }
 
 }  // namespace
 
 InputType detect_from_name_and_prefix(const std::string& ext, ByteView prefix, int txtfileas) {
-  if (ext == ".als") return kInputAls;
-  if (ext == ".dat") return kInputPmail;
-  if (ext == ".cmd") return kInputChara;
-  if (ext == ".pmd") {
-    if (starts_with(prefix, kCmxMagic, kMagicLength)) return kInputCmx;
-    if (starts_with(prefix, midi::kHeaderTag, midi::kTagSize)) return kInputMidi;
-    return kInputPana;
-  }
-  if (ext == ".mmd" || ext == ".mel" || ext == ".sml") return kInputDotI;
-  if (ext == ".wam") return kInputWam;
-  if (ext == ".mld") {
-    return starts_with(prefix, reinterpret_cast<const char*>(kKanjiMldMagic), kMagicLength) ? kInputKanjiMld
-                                                                                             : kInputMfi;
-  }
-  if (ext == ".smd") return starts_with(prefix, kSmafMagic, kMagicLength) ? kInputSmaf : kInputSmd;
-  if (ext == ".smz") return starts_with(prefix, kSmafMagic, kMagicLength) ? kInputSmafSmz : kInputSmz;
-  if (ext == ".mmf") return kInputSmaf;
-  if (ext == ".dxm") return kInputDxm;
-  if (ext == ".mml" || ext == ".mmlc") return kInputMml;
-  if (ext == ".mid" || ext == ".rmi") return kInputMidi;
-  if (ext == ".txt") return detect_text(prefix, txtfileas);
-  if (ext == ".m3u") return kInputPlaylist;
-  return kInputUnsupported;
+  if (ext == kTextExtension) return detect_text(prefix, txtfileas);
+  return detect_by_rules(ext, prefix);
 }
 
 InputType detect_input_type(const std::filesystem::path& path, int txtfileas, const ClipboardSource* clipboard) {

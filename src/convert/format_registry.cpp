@@ -1,97 +1,38 @@
 #include "convert/format_registry.h"
 
-#include <string>
-
-#include "formats/kanji_mld/kanji_mld_reader.h"
-#include "formats/mfi/mfi_reader.h"
-#include "formats/pmail/pmail_reader.h"
-#include "formats/smaf/smaf_reader.h"
-#include "score/format_codes.h"
-#include "midi/midi_reader.h"
-#include "midi/midi_writer.h"
-
 namespace mel {
 
 ScoreReader reader_for(int inputType) {
-  switch (inputType) {
-    case kInputMidi:
-    case kInputDxm:
-      return read_midi_file;
-    case kInputMfi: return read_mfi_file;
-    case kInputCmx: return read_cmx_file;
-    case kInputSmaf:
-    case kInputSmafSmz:
-      return read_smaf_file;
-    case kInputPmail: return read_pmail_file;
-    case kInputKanjiMld: return read_kanji_mld_file;
-    default:
-      return nullptr;
-  }
+  const InputFormat* row = find_input_format(inputType);
+  return row ? row->reader : nullptr;
 }
 
 ScoreWriter writer_for(int outputKind) {
-  switch (outputKind) {
-    case kOutputMidi: return write_midi_file;
-    default: return nullptr;
-  }
+  const OutputFormat* row = find_output_format(outputKind);
+  return row ? row->writer : nullptr;
 }
 
 bool is_dispatcher_kind(int outputKind) {
-  switch (outputKind) {
-    case kOutputAls:
-    case kOutputChara:
-    case kOutputPana:
-    case kOutputMml:
-    case kOutputMidi:
-    case kOutputDotI:
-    case kOutputWam:
-    case kOutputMfi:
-    case kOutputSmd:
-    case kOutputDxm:
-    case kOutputMozio:
-    case kOutputCmx:
-    case kOutputMml2Mmf:
-    case kOutputRawCopy:
-      return true;
-    default:
-      return false;
-  }
+  const OutputFormat* row = find_output_format(outputKind);
+  return row && row->byDispatcher;
 }
 
 const char* output_extension(int outputKind) {
-  switch (outputKind) {
-    case kOutputAls: return ".als";
-    case kOutputChara: return ".cmd";
-    case kOutputPana: return ".pmd";
-    case kOutputMml: return ".mml";
-    case kOutputMidi: return ".mid";
-    case kOutputDotI: return ".mmd";
-    case kOutputWam: return ".wam";
-    case kOutputMfi: return ".mld";
-    case kOutputSmd: return ".smd";
-    case kOutputDxm: return ".dxm";
-    case kOutputMozio: return ".mel";
-    case kOutputCmx: return ".pmd";
-    case kOutputMml2Mmf: return ".mus";
-    case kOutputPlaylist: return ".m3u";
-    default: return "";
-  }
+  const OutputFormat* row = find_output_format(outputKind);
+  return row && !row->extensions.empty() ? row->extensions.front() : "";
 }
 
-int output_kind_for_extension(const std::string& ext) {
-  if (ext == ".mid" || ext == ".rmi") return kOutputMidi;
-  if (ext == ".als") return kOutputAls;
-  if (ext == ".cmd") return kOutputChara;
-  if (ext == ".mml") return kOutputMml;
-  if (ext == ".mmd") return kOutputDotI;
-  if (ext == ".mel" || ext == ".sml") return kOutputMozio;
-  if (ext == ".wam") return kOutputWam;
-  if (ext == ".mld") return kOutputMfi;
-  if (ext == ".smd") return kOutputSmd;
-  if (ext == ".dxm") return kOutputDxm;
-  if (ext == ".mus") return kOutputMml2Mmf;
-  // ".pmd" is both pana melody and CMX; the command line asks which.
-  return 0;
+int output_kind_for_extension(const std::string& lowerExtension) {
+  int found = 0;
+  for (const OutputFormat& row : output_formats()) {
+    if (!row.byDispatcher) continue;
+    for (const char* extension : row.extensions) {
+      if (lowerExtension != extension) continue;
+      if (found != 0) return 0;
+      found = row.kind;
+    }
+  }
+  return found;
 }
 
 }  // namespace mel

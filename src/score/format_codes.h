@@ -1,4 +1,6 @@
-// The numeric codes of recognised inputs and of conversion targets.
+// The numeric codes of recognised inputs and of conversion targets. What each
+// code stands for (names, extensions, reader, writer) is its row in the
+// format table (convert/format_table.h).
 #pragma once
 
 namespace mel {
@@ -44,12 +46,6 @@ enum OutputKind : int {
   kOutputPlaylist = -1,
   kOutputRawCopy = -3,
 };
-
-// A short English name of an input type, for reports and the command line.
-const char* input_type_name(int type);
-
-// True for the input types whose files carry their own instruments.
-bool input_carries_instruments(int type);
 
 // True for Standard MIDI File and DXM input (read by the MIDI reader).
 inline bool is_midi_input(int type) { return type == kInputMidi || type == kInputDxm; }

@@ -71,17 +71,9 @@ void convert_everything(int inputType, const std::vector<uint8_t>& input) {
   measure_midi_length(view);
 }
 
-std::vector<int> types_with_readers() {
-  std::vector<int> types;
-  for (int t = 1; t <= 18; ++t) {
-    if (reader_for(t)) types.push_back(t);
-  }
-  return types;
-}
-
 TEST(Robustness, RandomBytesForEveryReader) {
   std::mt19937 rng(12345);
-  for (int type : types_with_readers()) {
+  for (int type : input_types_with_readers()) {
     for (int round = 0; round < 150; ++round) {
       std::vector<uint8_t> input(rng() % 600);
       for (uint8_t& b : input) b = static_cast<uint8_t>(rng());

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/cp932.h"
+#include "convert/format_registry.h"
 #include "score/format_codes.h"
 #include "shell/model/command_ids.h"
 
@@ -16,15 +17,10 @@ namespace {
 constexpr long long kMailLimitPaldio = 3000;
 constexpr long long kMailLimitImode = 500;
 
-constexpr char kOpenDialogPattern[] =
-    "*.als;*.dat;*.dxm;*.cmd;*.pmd;*.mld;*.mmd;*.mel;*.sml;*.wam;*.smd;*.smz;*.mmf;*.mml;*.mmlc;*.mid;*.rmi;*.m3u";
 constexpr char kEmptyProposal[] = "*.*";
-constexpr char kDotIPrimaryExtension[] = ".mmd";
+constexpr char kAllFilesFilterText[] = "すべてのﾌｧｲﾙ";
+constexpr char kAllFilesPattern[] = "*.*";
 constexpr char kMelodyPmdName[] = "melody";
-
-bool is_one_of(int value, std::initializer_list<int> set) {
-  return std::find(set.begin(), set.end(), value) != set.end();
-}
 
 int existing_tracks(const LoadOutcome& outcome) {
   return outcome.ok ? std::clamp(outcome.trackCount, 0, cmd::kTrackButtonCount) : 0;
@@ -100,7 +96,7 @@ std::vector<ItemEnable> load_flow_menu_states(const LoadOutcome& outcome) {
   // Items that depend on the song.
   add(cmd::kStandardInstrument, ok && input_carries_instruments(t));
   add(cmd::kMidiStandard, ok && is_midi_input(t));
-  add(cmd::kTrackSplit, ok && is_one_of(t, {kInputMidi, kInputDxm, kInputMfi, kInputCmx}));
+  add(cmd::kTrackSplit, ok && input_splits_chords(t));
   add(cmd::kAllTracks, ok && outcome.trackCount >= 1);
   add(cmd::kThreeTimes, three_times_enabled(ok, t, outcome.midiStandard));
   const int tracks = existing_tracks(outcome);
@@ -121,7 +117,7 @@ LoadButtonStates load_flow_button_states(const LoadOutcome& outcome) {
   states.next = outcome.currentIndex + 1 < outcome.fileCount;
   states.allTracks = outcome.ok && outcome.trackCount >= 1;
   states.standard = outcome.ok && is_midi_input(outcome.inputType);
-  states.split = outcome.ok && is_one_of(outcome.inputType, {kInputMidi, kInputDxm, kInputMfi, kInputCmx});
+  states.split = outcome.ok && input_splits_chords(outcome.inputType);
   states.tracksEnabled = existing_tracks(outcome);
   return states;
 }
@@ -212,42 +208,23 @@ fs::path::string_type window_caption(int inputType, const fs::path& file) {
   return caption.native();
 }
 
-const char* open_dialog_default_pattern() { return kOpenDialogPattern; }
+const char* open_dialog_default_pattern() { return all_melody_files_pattern(); }
 
-const std::vector<std::pair<const char*, const char*>>& open_dialog_filters() {
-  static const std::vector<std::pair<const char*, const char*>> filters = {
-      {"全てのﾒﾛﾃﾞｨﾌｧｲﾙ", kOpenDialogPattern},
-      {"Audio/X-Alpha5ﾌｧｲﾙ(*.als)", "*.als"},
-      {"X-PmailDX/X-BANDAIﾌｧｲﾙ(*.dat)", "*.dat"},
-      {"feelsoundﾌｧｲﾙ(*.dxm)", "*.dxm"},
-      {"きゃらﾒﾛﾃﾞｨﾌｧｲﾙ(*.cmd)", "*.cmd"},
-      {"623P用ﾊﾟﾅﾒﾛﾃﾞｨﾌｧｲﾙ(*.pmd)", "*.pmd"},
-      {"iﾒﾛﾃﾞｨﾌｧｲﾙ(*.mld)", "*.mld"},
-      {"ﾄﾞｯﾄi/MOZiOﾒﾛﾃﾞｨﾌｧｲﾙ(*.mmd;*.mel;*.sml)", "*.mmd;*.mel;*.sml"},
-      {"AsMelo用ﾒﾛﾃﾞｨﾌｧｲﾙ(*.wam)", "*.wam"},
-      {"J-SKYﾒﾛﾃﾞｨﾌｧｲﾙ(*.smd;*.smz)", "*.smd;*.smz"},
-      {"J-SKY/ezweb用SMAFﾌｧｲﾙ(*.mmf)", "*.mmf"},
-      {"MMLﾌｧｲﾙ(*.mml;*.mmlc)", "*.mml;*.mmlc"},
-      {"MIDIﾌｧｲﾙ(*.mid;*.rmi)", "*.mid;*.rmi"},
-      {"ﾌﾟﾚｲﾘｽﾄﾌｧｲﾙ(*.m3u)", "*.m3u"},
-  };
-  return filters;
-}
+const std::vector<std::pair<const char*, const char*>>& open_dialog_filters() { return melody_file_filters(); }
 
 std::string open_dialog_title() { return std::string(kProductName) + " [ファイルを開く]"; }
 
 SaveDialogSetup save_dialog_setup(const fs::path& proposed, int outputKind) {
   const fs::path name = proposed.empty() ? fs::path(kEmptyProposal) : proposed;
   SaveDialogSetup setup;
-  if (outputKind == kOutputDotI) {
+  const OutputFormat* format = find_output_format(outputKind);
+  if (format && !format->saveFilters.empty()) {
+    // Formats with several forms let the filter choose the extension.
     setup.initialName = name.stem();
-    setup.filters = {{"ﾄﾞｯﾄiﾌｧｲﾙ", "*.mel"}, {"ﾄﾞｯﾄi試聴用ﾌｧｲﾙ", "*.sml"}, {"AN-X31Severﾌｧｲﾙ", "*.mmd"}};
-  } else if (outputKind == kOutputSmd) {
-    setup.initialName = name.stem();
-    setup.filters = {{"通常ﾌｧｲﾙ(smd)", "*.smd"}};
+    setup.filters = format->saveFilters;
   } else {
     setup.initialName = name.filename();
-    setup.filters = {{"すべてのﾌｧｲﾙ", "*.*"}};
+    setup.filters = {{kAllFilesFilterText, kAllFilesPattern}};
   }
   const std::string extension = extension_text(name);
   setup.defaultExtension = extension.empty() ? extension : extension.substr(1);
@@ -263,26 +240,17 @@ fs::path save_folder_of(const fs::path& chosen) {
 
 std::optional<CreateTarget> create_target(int outputKind, int inputType, int midiStandard, bool mailBase64,
                                           const fs::path& inputPath) {
-  switch (outputKind) {
-    case kOutputAls: return CreateTarget{1, "ALSファイル設定", ".als"};
-    case kOutputChara: return CreateTarget{2, "きゃらメロディー設定", ".cmd"};
-    case kOutputPana: return CreateTarget{5, "ﾊﾟﾅﾒﾛﾃﾞｨｰﾌｧｲﾙ設定", ".pmd"};
-    case kOutputMml: return CreateTarget{14, "MMLファイル設定", ".mml"};
-    case kOutputMidi: return CreateTarget{0, "", ".mid"};
-    case kOutputDotI: return CreateTarget{3, "ドットi/MOZiOファイル設定", ".mmd"};
-    case kOutputWam: return CreateTarget{7, "WAMファイル設定", ".wam"};
-    case kOutputMfi: return CreateTarget{8, "MLDファイル設定", mailBase64 ? ".txt" : ".mld"};
-    case kOutputSmd: return CreateTarget{9, "SMDファイル設定", ".smd"};
-    case kOutputDxm:
-      // MIDI played as written goes through the direct MIDI-to-DXM settings.
-      if (is_midi_input(inputType) && midiStandard == 1) return CreateTarget{11, "MIDI > DXMファイル設定", ".dxm"};
-      return CreateTarget{10, "DXMファイル設定", ".dxm"};
-    case kOutputCmx: return CreateTarget{13, "PMDファイル設定", ".pmd"};
-    case kOutputMml2Mmf: return CreateTarget{15, "MML2MMFファイル設定", ".mus"};
-    case kOutputPlaylist: return CreateTarget{0, "", ".m3u"};
-    case kOutputRawCopy: return CreateTarget{0, "", extension_text(inputPath)};
-    default: return std::nullopt;
+  const OutputFormat* format = find_output_format(outputKind);
+  if (!format || !format->created) return std::nullopt;
+  if (outputKind == kOutputRawCopy) return CreateTarget{0, "", extension_text(inputPath)};
+  SettingsDialogRef dialog = format->dialog;
+  // MIDI played as written goes through the direct MIDI-to-DXM settings.
+  if (format->directMidiDialog.number != 0 && is_midi_input(inputType) && midiStandard == 1) {
+    dialog = format->directMidiDialog;
   }
+  const char* extension = mailBase64 && format->mailTextExtension ? format->mailTextExtension
+                                                                   : format->extensions.front();
+  return CreateTarget{dialog.number, dialog.title, extension};
 }
 
 fs::path proposed_create_path(const fs::path& input, const std::string& extension, bool melodyPmdName) {
@@ -294,7 +262,7 @@ fs::path proposed_create_path(const fs::path& input, const std::string& extensio
 
 int adjust_dot_i_kind(int outputKind, const fs::path& chosen) {
   if (outputKind != kOutputDotI) return outputKind;
-  const bool primary = same_file_name(chosen.extension(), fs::path(kDotIPrimaryExtension));
+  const bool primary = same_file_name(chosen.extension(), fs::path(output_extension(kOutputDotI)));
   return primary ? kOutputDotI : kOutputMozio;
 }
 

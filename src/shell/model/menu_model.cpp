@@ -97,24 +97,14 @@ const std::vector<MenuRow> kMainMenuRows = {
 
 bool is_end_row(const MenuRow& row) { return row.flags == 0 && row.id == 0; }
 
-const std::array<CreateItem, 10> kCreateItems = {{
-    {121, "PDXﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDdip, 1},
-    {122, "feelsoundﾌｧｲﾙ作成", kPlaceDdip, 13},
-    {123, "きゃらﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo, 2},
-    {124, "623P用ﾊﾟﾅﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo, 3},
-    {125, "iﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo, 8},
-    {126, "ﾄﾞｯﾄi/MOZiOﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceAstel, 6},
-    {127, "AsMelo用ﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceAstel, 7},
-    {128, "J-SKYﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceJphone, 9},
-    {129, "MML2MMF用ﾌｧｲﾙ作成", kPlaceJphone | kPlaceKddi, 17},
-    {130, "ezwebﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceKddi, 15},
-}};
-
-// OutputKind of the fixed create commands.
-constexpr int kKindMidi = 5;
-constexpr int kKindMml = 4;
-constexpr int kKindPlaylist = -1;
-constexpr int kKindRawCopy = -3;
+std::vector<CreateItem> build_create_items() {
+  std::vector<CreateItem> items;
+  int id = cmd::kCreateFirst;
+  for (const OutputFormat* format : create_menu_formats()) {
+    items.push_back({id++, format->menuText, format->placement, format->kind});
+  }
+  return items;
+}
 
 constexpr int kProgramMin = 0;
 constexpr int kProgramMax = 127;
@@ -184,7 +174,10 @@ void build_main_menu(MenuSink& sink, intptr_t bar) {
   }
 }
 
-const std::array<CreateItem, 10>& create_items() { return kCreateItems; }
+const std::vector<CreateItem>& create_items() {
+  static const std::vector<CreateItem> items = build_create_items();
+  return items;
+}
 
 unsigned create_placement(const ShellSettings& settings) {
   unsigned placement = 0;
@@ -202,13 +195,13 @@ bool create_item_in_file_menu(const CreateItem& item, unsigned placement) {
 
 int output_kind_for_command(int id) {
   switch (id) {
-    case cmd::kCreateMidi: return kKindMidi;
-    case cmd::kCreateMml: return kKindMml;
-    case cmd::kCreatePlaylist: return kKindPlaylist;
-    case cmd::kCopyAs: return kKindRawCopy;
+    case cmd::kCreateMidi: return kOutputMidi;
+    case cmd::kCreateMml: return kOutputMml;
+    case cmd::kCreatePlaylist: return kOutputPlaylist;
+    case cmd::kCopyAs: return kOutputRawCopy;
     default: break;
   }
-  for (const CreateItem& item : kCreateItems) {
+  for (const CreateItem& item : create_items()) {
     if (item.id == id) return item.outputKind;
   }
   return 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/settings_model.h"
+#include "convert/format_table.h"
 
 namespace mel {
 
@@ -48,19 +49,15 @@ void build_main_menu(MenuSink& sink, intptr_t bar);
 // The four top-level titles, by position.
 constexpr int kTopLevelMenuCount = 4;
 
-// Create items added by the settings (ids 121..130).
+// Create items added by the settings (ids 121..130): the format table's rows
+// with a menu text, numbered in their order.
 struct CreateItem {
   int id;
   const char* text;
   unsigned placementBits;  // kPlace*: in the File menu when any of them is set
   int outputKind;
 };
-constexpr unsigned kPlaceDdip = 1;     // makeddip
-constexpr unsigned kPlaceDocomo = 2;   // makedocomo
-constexpr unsigned kPlaceAstel = 4;    // makeastel
-constexpr unsigned kPlaceJphone = 8;   // makejphone
-constexpr unsigned kPlaceKddi = 16;    // makekddi
-const std::array<CreateItem, 10>& create_items();
+const std::vector<CreateItem>& create_items();
 // The placement bits the settings set (makeddip 1, makedocomo 2, ...).
 unsigned create_placement(const ShellSettings& settings);
 // True when the item goes before "MMLﾌｧｲﾙ作成" in the File menu, false when

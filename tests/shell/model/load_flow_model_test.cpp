@@ -12,16 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "score/format_codes.h"
 #include "shell/model/command_ids.h"
 
 namespace mel {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kMfi = 8;
-constexpr int kMidi = 5;
-constexpr int kDotIText = 9;  // a type without instruments of its own
 
 std::map<int, bool> states_of(const LoadOutcome& outcome) {
   std::map<int, bool> states;
@@ -38,7 +35,7 @@ std::vector<fs::path> playlist_of(int count) {
 }
 
 TEST(LoadFlowModel, FirstOfThreeGreysPreviousAndListsTheNextTwo) {
-  LoadOutcome outcome{true, kMfi, 4, 0, 3, 1};
+  LoadOutcome outcome{true, kInputMfi, 4, 0, 3, 1};
   std::map<int, bool> states = states_of(outcome);
   EXPECT_FALSE(states.at(cmd::kPrevious));
   EXPECT_FALSE(states.at(cmd::kFirst));
@@ -70,21 +67,21 @@ TEST(LoadFlowModel, PopupsListTenNearestEntriesOutwards) {
 
 TEST(LoadFlowModel, MenuStatesFollowTheSongType) {
   // A failed load greys everything that needs a song.
-  std::map<int, bool> failed = states_of(LoadOutcome{false, kMidi, 3, 1, 3, 1});
+  std::map<int, bool> failed = states_of(LoadOutcome{false, kInputMidi, 3, 1, 3, 1});
   for (int id : {101, 111, 113, 121, 130, 152, 156, 202, 207, 211, 212, 214, 221, 222, 261, 262, 271, 286, 291, 297})
     EXPECT_FALSE(failed.at(id)) << id;
   EXPECT_TRUE(failed.at(cmd::kPrevious));  // the playlist rules do not depend on the song
 
   // MIDI played as written: no three-times, "MIDI標準" and split usable.
-  std::map<int, bool> midi = states_of(LoadOutcome{true, kMidi, 3, 0, 1, 1});
+  std::map<int, bool> midi = states_of(LoadOutcome{true, kInputMidi, 3, 0, 1, 1});
   EXPECT_FALSE(midi.at(cmd::kThreeTimes));
   EXPECT_TRUE(midi.at(cmd::kMidiStandard));
   EXPECT_TRUE(midi.at(cmd::kTrackSplit));
   EXPECT_FALSE(midi.at(cmd::kShuffle));
-  EXPECT_TRUE(states_of(LoadOutcome{true, kMidi, 3, 0, 1, 0}).at(cmd::kThreeTimes));
+  EXPECT_TRUE(states_of(LoadOutcome{true, kInputMidi, 3, 0, 1, 0}).at(cmd::kThreeTimes));
 
   // MFi: split but no "MIDI標準"; tracks up to the track count.
-  std::map<int, bool> mfi = states_of(LoadOutcome{true, kMfi, 3, 0, 1, 1});
+  std::map<int, bool> mfi = states_of(LoadOutcome{true, kInputMfi, 3, 0, 1, 1});
   EXPECT_FALSE(mfi.at(cmd::kMidiStandard));
   EXPECT_TRUE(mfi.at(cmd::kTrackSplit));
   EXPECT_TRUE(mfi.at(cmd::kTrackFirst + 2));
@@ -92,14 +89,14 @@ TEST(LoadFlowModel, MenuStatesFollowTheSongType) {
 
   // A type without its own instruments: instrument "標準" greyed, and the
   // instruments it would keep are not kept.
-  std::map<int, bool> plain = states_of(LoadOutcome{true, kDotIText, 0, 0, 1, 1});
+  std::map<int, bool> plain = states_of(LoadOutcome{true, kInputDotI, 0, 0, 1, 1});
   EXPECT_FALSE(plain.at(cmd::kStandardInstrument));
   EXPECT_FALSE(plain.at(cmd::kAllTracks));
-  EXPECT_EQ(keep_file_instruments_for(kDotIText, 1), 0);
-  EXPECT_EQ(keep_file_instruments_for(kMfi, 1), 1);
+  EXPECT_EQ(keep_file_instruments_for(kInputDotI, 1), 0);
+  EXPECT_EQ(keep_file_instruments_for(kInputMfi, 1), 1);
 
-  EXPECT_EQ(load_flow_button_states(LoadOutcome{true, kMfi, 40, 0, 1, 1}).tracksEnabled, 32);  // no more than exist
-  EXPECT_EQ(load_flow_button_states(LoadOutcome{false, kMfi, 4, 0, 1, 1}).tracksEnabled, 0);
+  EXPECT_EQ(load_flow_button_states(LoadOutcome{true, kInputMfi, 40, 0, 1, 1}).tracksEnabled, 32);  // no more than exist
+  EXPECT_EQ(load_flow_button_states(LoadOutcome{false, kInputMfi, 4, 0, 1, 1}).tracksEnabled, 0);
 }
 
 TEST(LoadFlowModel, TrackLabelsAndCaption) {
@@ -119,7 +116,7 @@ TEST(LoadFlowModel, TrackLabelsAndCaption) {
   EXPECT_EQ(track_label(song, 6), "R  ");
   EXPECT_EQ(track_label(song, 32), "");
 
-  EXPECT_EQ(fs::path(window_caption(kMfi, "/music/song.mld")), fs::path("MELVARINO[song.mld]"));
+  EXPECT_EQ(fs::path(window_caption(kInputMfi, "/music/song.mld")), fs::path("MELVARINO[song.mld]"));
   EXPECT_EQ(fs::path(window_caption(0, "/music/song.xyz")), fs::path("MELVARINO"));
 }
 
@@ -159,18 +156,18 @@ TEST(LoadFlowModel, RecentListKeepsOneEntryPerFileAndElevenAtMost) {
 }
 
 TEST(LoadFlowModel, SaveDialogSpecs) {
-  SaveDialogSetup mld = save_dialog_setup("/music/song.mld", 8);
+  SaveDialogSetup mld = save_dialog_setup("/music/song.mld", kOutputMfi);
   EXPECT_EQ(mld.initialName, fs::path("song.mld"));
   EXPECT_STREQ(mld.filters.at(0).second, "*.*");
   EXPECT_EQ(mld.defaultExtension, "mld");
   // "MELVARINO [.mldファイルを作成]" in CP932.
   EXPECT_EQ(mld.title, "MELVARINO [.mld\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x8D\xEC\x90\xAC]");
 
-  SaveDialogSetup dotI = save_dialog_setup("/music/song.mmd", 6);
+  SaveDialogSetup dotI = save_dialog_setup("/music/song.mmd", kOutputDotI);
   EXPECT_EQ(dotI.initialName, fs::path("song"));
   EXPECT_EQ(dotI.filters.size(), 3u);
 
-  SaveDialogSetup empty = save_dialog_setup("", 5);
+  SaveDialogSetup empty = save_dialog_setup("", kOutputMidi);
   EXPECT_EQ(empty.initialName, fs::path("*.*"));
   EXPECT_EQ(empty.defaultExtension, "*");
 
@@ -178,16 +175,17 @@ TEST(LoadFlowModel, SaveDialogSpecs) {
 }
 
 TEST(LoadFlowModel, CreateTableAndProposedPath) {
-  EXPECT_FALSE(create_target(11, kMfi, 1, false, "/m/a.mld").has_value());
+  constexpr int kNotAKind = 11;  // kinds 10, 11, 12 and 16 do not exist
+  EXPECT_FALSE(create_target(kNotAKind, kInputMfi, 1, false, "/m/a.mld").has_value());
 
   // DXM: MIDI played as written uses its own dialog.
-  EXPECT_EQ(create_target(13, kMidi, 1, false, "/m/a.mid")->dialog, 11);
-  EXPECT_EQ(create_target(13, kMidi, 0, false, "/m/a.mid")->dialog, 10);
-  EXPECT_EQ(create_target(13, kMfi, 1, false, "/m/a.mld")->dialog, 10);
+  EXPECT_EQ(create_target(kOutputDxm, kInputMidi, 1, false, "/m/a.mid")->dialog, 11);
+  EXPECT_EQ(create_target(kOutputDxm, kInputMidi, 0, false, "/m/a.mid")->dialog, 10);
+  EXPECT_EQ(create_target(kOutputDxm, kInputMfi, 1, false, "/m/a.mld")->dialog, 10);
 
-  EXPECT_EQ(create_target(8, kMidi, 1, true, "/m/a.mid")->extension, ".txt");
-  EXPECT_EQ(create_target(8, kMidi, 1, false, "/m/a.mid")->extension, ".mld");
-  EXPECT_EQ(create_target(-3, kMfi, 1, false, "/m/Song.MLD")->extension, ".MLD");
+  EXPECT_EQ(create_target(kOutputMfi, kInputMidi, 1, true, "/m/a.mid")->extension, ".txt");
+  EXPECT_EQ(create_target(kOutputMfi, kInputMidi, 1, false, "/m/a.mid")->extension, ".mld");
+  EXPECT_EQ(create_target(kOutputRawCopy, kInputMfi, 1, false, "/m/Song.MLD")->extension, ".MLD");
 
   EXPECT_EQ(proposed_create_path("/music/song.mid", ".pmd", false), fs::path("/music/song.pmd"));
   EXPECT_EQ(proposed_create_path("/music/song.mid", ".pmd", true), fs::path("/music/melody.pmd"));
@@ -195,11 +193,11 @@ TEST(LoadFlowModel, CreateTableAndProposedPath) {
 }
 
 TEST(LoadFlowModel, DotINamedOtherThanMmdBecomesTheSecondVariant) {
-  EXPECT_EQ(adjust_dot_i_kind(6, "/out/x.mmd"), 6);
-  EXPECT_EQ(adjust_dot_i_kind(6, "/out/x.MMD"), 6);
-  EXPECT_EQ(adjust_dot_i_kind(6, "/out/x.mel"), 14);
-  EXPECT_EQ(adjust_dot_i_kind(6, "/out/x"), 14);
-  EXPECT_EQ(adjust_dot_i_kind(8, "/out/x.mel"), 8);
+  EXPECT_EQ(adjust_dot_i_kind(kOutputDotI, "/out/x.mmd"), kOutputDotI);
+  EXPECT_EQ(adjust_dot_i_kind(kOutputDotI, "/out/x.MMD"), kOutputDotI);
+  EXPECT_EQ(adjust_dot_i_kind(kOutputDotI, "/out/x.mel"), kOutputMozio);
+  EXPECT_EQ(adjust_dot_i_kind(kOutputDotI, "/out/x"), kOutputMozio);
+  EXPECT_EQ(adjust_dot_i_kind(kOutputMfi, "/out/x.mel"), kOutputMfi);
 }
 
 TEST(LoadFlowModel, MailSizeWarningsAreExclusive) {

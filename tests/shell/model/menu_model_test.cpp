@@ -125,8 +125,8 @@ TEST(MenuModel, CreateItemsPlacementAndKinds) {
   // The MML2MMF item follows either of its two keys.
   EXPECT_EQ(in_file_menu(kPlaceKddi), (std::vector<int>{129, 130}));
 
-  EXPECT_EQ(output_kind_for_command(cmd::kCopyAs), -3);
-  EXPECT_EQ(output_kind_for_command(122), 13);
+  EXPECT_EQ(output_kind_for_command(cmd::kCopyAs), kOutputRawCopy);
+  EXPECT_EQ(output_kind_for_command(122), kOutputDxm);
   EXPECT_EQ(output_kind_for_command(cmd::kPlay), 0);
 }
 
