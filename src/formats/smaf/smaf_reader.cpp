@@ -10,6 +10,7 @@
 
 #include "common/cp932.h"
 #include "common/saturate.h"
+#include "formats/smaf/smaf_mobile_reader.h"
 #include "midi/midi_bytes.h"
 
 namespace mel {
@@ -20,6 +21,7 @@ namespace {
 
 constexpr char kFileTag[] = "MMMD";
 constexpr char kContentsTag[] = "CNTI";
+constexpr char kOptionalDataTag[] = "OPDA";
 constexpr char kScoreTrackTag[] = "MTR";  // followed by a track number byte
 constexpr char kSequenceTag[] = "Mtsq";
 constexpr char kSetupTag[] = "Mtsu";
@@ -35,6 +37,7 @@ constexpr std::size_t kTimebaseCodeOffset = 10;
 constexpr std::size_t kChannelStatusOffset = 12;
 constexpr std::size_t kScoreTrackHeaderSize = 14;
 constexpr uint8_t kHandyPhoneForm = 0;
+constexpr std::size_t kContentsCodeTypeAt = 2;  // in the contents information
 
 constexpr int kChannelsPerChunk = 4;
 constexpr int kRhythmStatus = 3;  // low two bits of a channel's status nibble
@@ -168,6 +171,9 @@ int program_for_voice(const uint8_t* params) {
 
 const char kMobileStandardNotice[] =
     "SMAF sequence in the mobile-standard form is not read yet; its track chunk was skipped";
+const char kMixedFormsNotice[] =
+    "SMAF file holds score tracks in both the handy-phone and the mobile-standard form; "
+    "the mobile-standard tracks were skipped";
 
 // ---------------------------------------------------------------------------
 // Helpers
@@ -288,7 +294,7 @@ struct TrackMark {
 class SmafReader {
  public:
   SmafReader(ByteView input, Score& score, SongInfo& song, const Settings& settings)
-      : in_(input), score_(score), song_(song), options_(settings.conv) {}
+      : in_(input), score_(score), song_(song), settings_(settings), options_(settings.conv) {}
 
   void run() {
     if (score_.bytes.size() < kScoreCapacity) score_.bytes.resize(kScoreCapacity);
@@ -299,6 +305,8 @@ class SmafReader {
     pos_ = kFirstTrackOffset;
     scan_file();
     finish_reading();
+    read_mobile_standard_tracks();
+    apply_smaf_texts(contentsCodeType_, optionalData_, song_);
   }
 
  private:
@@ -313,6 +321,10 @@ class SmafReader {
         std::size_t end = chunk_end(in_, pos);
         read_contents(sub_view(in_, pos + kChunkHeaderSize, end));
         pos = end;
+      } else if (in_.matches(pos, kOptionalDataTag, kTagSize)) {
+        std::size_t end = chunk_end(in_, pos);
+        optionalData_ = sub_view(in_, pos + kChunkHeaderSize, end);
+        pos = end;
       } else if (in_.matches(pos, kScoreTrackTag, kScoreTrackTagSize)) {
         pos = read_score_track_chunk(pos);
       } else {
@@ -322,6 +334,7 @@ class SmafReader {
   }
 
   void read_contents(ByteView data) {
+    contentsCodeType_ = data.at(kContentsCodeTypeAt);
     std::size_t pos = 0;
     while (pos + kTextTagSize <= data.size) {
       if (data.matches(pos, kTitleTag, kTextTagSize)) {
@@ -337,7 +350,13 @@ class SmafReader {
   // Reads one score track chunk, once per channel from 0 up to the highest
   // channel that plays in it, and returns where scanning goes on.
   std::size_t read_score_track_chunk(std::size_t tagPos) {
-    if (in_.at(tagPos + kFormatTypeOffset) != kHandyPhoneForm) {
+    uint8_t form = in_.at(tagPos + kFormatTypeOffset);
+    if (form == kSmafCompressedForm || form == kSmafPlainForm || form == kSmafWideForm) {
+      std::size_t end = chunk_end(in_, tagPos);
+      mobileTracks_.push_back(sub_view(in_, tagPos + kFormatTypeOffset, end));
+      return end;
+    }
+    if (form != kHandyPhoneForm) {
       note_mobile_standard_form();
       return chunk_end(in_, tagPos);
     }
@@ -799,10 +818,25 @@ class SmafReader {
     store_score_tempo(score_.bytes.data(), song_.tempo);
   }
 
+  // Mobile-standard tracks are read on their own timeline; a file that also
+  // has handy-phone tracks keeps those.
+  void read_mobile_standard_tracks() {
+    if (mobileTracks_.empty()) return;
+    if (chunksRead_ > 0) {
+      song_.notices.emplace_back(kMixedFormsNotice);
+      return;
+    }
+    read_smaf_mobile_tracks(mobileTracks_, score_, song_, settings_);
+  }
+
   ByteView in_;
   Score& score_;
   SongInfo& song_;
+  const Settings& settings_;
   const ConversionOptions& options_;
+  uint8_t contentsCodeType_ = 0;
+  ByteView optionalData_;
+  std::vector<ByteView> mobileTracks_;
 
   std::size_t pos_ = kFirstTrackOffset;
   bool stopped_ = false;
