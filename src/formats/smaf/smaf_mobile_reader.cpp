@@ -8,6 +8,7 @@
 
 #include "common/cp932.h"
 #include "common/text_encoding.h"
+#include "formats/smaf/smaf_format.h"
 #include "midi/midi_bytes.h"
 #include "midi/midi_reader.h"
 
@@ -17,20 +18,22 @@ namespace {
 // ---------------------------------------------------------------------------
 // Chunks inside a score track and inside the optional data
 
-constexpr std::size_t kTagSize = 4;
+using smaf::kChunkHeaderSize;
+using smaf::kChunkSizeOffset;
+using smaf::kSequenceTag;
+using smaf::kSetupTag;
+using smaf::kTagSize;
+
 constexpr std::size_t kShortTagSize = 3;  // tags whose 4th byte is a number or code
-constexpr std::size_t kChunkHeaderSize = 8;
-constexpr char kSequenceTag[] = "Mtsq";
-constexpr char kSetupTag[] = "Mtsu";
 constexpr char kStreamWaveTag[] = "Mtsp";
 constexpr char kWaveTag[] = "Mwa";
 constexpr char kTextDataTag[] = "Dch";
 
 // Score track header, from the format type on: format type, sequence type,
 // the duration and gate timebase codes, then one status byte per channel.
-constexpr std::size_t kDurationBaseAt = 2;
-constexpr std::size_t kGateBaseAt = 3;
-constexpr std::size_t kChannelStatusAt = 4;
+constexpr std::size_t kDurationBaseAt = smaf::kTimebaseCodeOffset - smaf::kFormatTypeOffset;
+constexpr std::size_t kGateBaseAt = smaf::kGateTimebaseOffset - smaf::kFormatTypeOffset;
+constexpr std::size_t kChannelStatusAt = smaf::kChannelStatusOffset - smaf::kFormatTypeOffset;
 constexpr std::size_t kChannelCount = midi::kChannelCount;
 constexpr std::size_t kWideChannelCount = 32;
 constexpr uint8_t kChannelTypeMask = 0x03;
@@ -61,10 +64,11 @@ constexpr uint8_t kWideBankBit = 0x80;
 constexpr int kWideKindShift = 4;
 constexpr uint8_t kWideKindMask = 0x07;
 
-// A variable-length number: 7 bits a byte, most significant first.
-constexpr int kMaxNumberBytes = 4;
-constexpr uint8_t kNumberMoreBit = 0x80;
-constexpr uint8_t kNumberBitsMask = 0x7F;
+// A variable-length number: 7 bits a byte, most significant first, without
+// the handy-phone form's extra count per continuation byte.
+using smaf::kMaxNumberBytes;
+using smaf::kNumberBitsMask;
+using smaf::kNumberMoreBit;
 constexpr int kNumberBitsPerByte = 7;
 
 // Controllers and banks.
@@ -142,7 +146,7 @@ template <class Visit>
 void for_each_chunk(ByteView parent, Visit visit) {
   std::size_t pos = 0;
   while (parent.size - pos >= kChunkHeaderSize) {
-    ByteReader r(parent, pos + kTagSize);
+    ByteReader r(parent, pos + kChunkSizeOffset);
     uint32_t size = r.u32be();
     std::size_t data = pos + kChunkHeaderSize;
     std::size_t end = size > parent.size - data ? parent.size : data + size;
@@ -449,7 +453,7 @@ TrackParts find_track_parts(ByteView subChunks, SongInfo& song) {
 // Decodes one track into the timeline and returns its duration tick code.
 uint8_t decode_track(ByteView track, Timeline& timeline, SongInfo& song) {
   uint8_t form = track.at(0);
-  bool wide = form == kSmafWideForm;
+  bool wide = form == smaf::kThirtyTwoChannelForm;
   std::size_t statusCount = wide ? kWideChannelCount : kChannelCount;
   std::size_t headerSize = std::min(kChannelStatusAt + statusCount, track.size);
   TrackParts parts = find_track_parts(ByteView(track.data + headerSize, track.size - headerSize), song);
@@ -458,7 +462,7 @@ uint8_t decode_track(ByteView track, Timeline& timeline, SongInfo& song) {
 
   std::vector<uint8_t> expanded;
   ByteView sequence = parts.sequence;
-  if (form == kSmafCompressedForm) {
+  if (form == smaf::kMobileStandardCompressedForm) {
     if (!expand_smaf_sequence(sequence, expanded)) {
       add_notice(song, kExpansionNotice);
       return durationCode;

@@ -17,11 +17,6 @@
 
 namespace mel {
 
-// Score track forms after the handy-phone form (0).
-constexpr uint8_t kSmafCompressedForm = 0x01;
-constexpr uint8_t kSmafPlainForm = 0x02;
-constexpr uint8_t kSmafWideForm = 0x03;  // 32 channels
-
 // The largest expanded sequence a compressed track may declare.
 constexpr std::size_t kMaxExpandedSequence = std::size_t{1} << 20;
 
