@@ -711,6 +711,12 @@ void read_smaf_mobile_tracks(const std::vector<ByteView>& tracks, Score& score, 
 
   std::vector<uint8_t> image = MidiImage().build(timeline, timing);
   read_midi_file(ByteView(image), score, song, settings);
+  if (score.length <= kFirstTrackOffset) {
+    // Nothing sounded: like a SMAF file without a readable track, no track.
+    song.trackCount = 0;
+    song.trackStart[0] = 0;
+    song.part[0] = 0;
+  }
   song.songLength = std::max<int>(song.songLength, static_cast<int>(timeline.end));
   song.title = kept.title;
   song.copyright = kept.copyright;

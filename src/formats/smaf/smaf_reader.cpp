@@ -72,8 +72,8 @@ int program_for_voice(const uint8_t* params) {
 const char kMobileStandardNotice[] =
     "SMAF sequence in the mobile-standard form is not read yet; its track chunk was skipped";
 const char kMixedFormsNotice[] =
-    "SMAF file holds score tracks in both the handy-phone and the mobile-standard form; "
-    "the mobile-standard tracks were skipped";
+    "SMAF sequence in the mobile-standard form was skipped: the file also holds score tracks in the "
+    "handy-phone form, which were read";
 
 // ---------------------------------------------------------------------------
 // Helpers
