@@ -42,20 +42,21 @@ constexpr uint8_t kRhythmChannelType = 3;
 // ---------------------------------------------------------------------------
 // Sequence events: a duration (variable-length number) before every event.
 
-constexpr uint8_t kStatusBit = 0x80;
-constexpr uint8_t kStatusKindMask = 0xF0;
-constexpr uint8_t kChannelMask = 0x0F;
-constexpr uint8_t kNoteRunningVelocity = 0x80;  // key, gate
-constexpr uint8_t kNoteWithVelocity = 0x90;     // key, velocity, gate
-constexpr uint8_t kReservedTwoBytes = 0xA0;
-constexpr uint8_t kControlChange = 0xB0;        // controller, value
-constexpr uint8_t kProgramChange = 0xC0;        // program
-constexpr uint8_t kReservedOneByte = 0xD0;
-constexpr uint8_t kPitchBend = 0xE0;            // low, high
-constexpr uint8_t kExclusive = 0xF0;            // length, data
-constexpr uint8_t kMeta = 0xFF;                 // FF 00 no operation, FF 2F 00 end
+// The status bytes are MIDI's, with other data after them.
+constexpr uint8_t kStatusBit = midi::kStatusBit;
+constexpr uint8_t kStatusKindMask = midi::kStatusMask;
+constexpr uint8_t kChannelMask = midi::kChannelMask;
+constexpr uint8_t kNoteRunningVelocity = midi::kNoteOff;  // key, gate
+constexpr uint8_t kNoteWithVelocity = midi::kNoteOn;      // key, velocity, gate
+constexpr uint8_t kReservedTwoBytes = midi::kKeyPressure;
+constexpr uint8_t kControlChange = midi::kControlChange;  // controller, value
+constexpr uint8_t kProgramChange = midi::kProgramChange;  // program
+constexpr uint8_t kReservedOneByte = midi::kChannelPressure;
+constexpr uint8_t kPitchBend = midi::kPitchBend;          // low, high
+constexpr uint8_t kExclusive = midi::kSysEx;              // length, data
+constexpr uint8_t kMeta = midi::kMeta;                    // FF 00 no operation, FF 2F 00 end
 constexpr uint8_t kNoOperation = 0x00;
-constexpr uint8_t kEndOfSequence = 0x2F;
+constexpr uint8_t kEndOfSequence = midi::kMetaEndOfTrack;
 
 // In the 32-channel form every status but F0 and FF is packed: bit 7 picks
 // channels 16-31, bits 6-4 the event kind (as the high nibble's low bits in
@@ -347,7 +348,7 @@ class SequenceDecoder {
       }
       case kProgramChange: {
         uint8_t program = in.u8();
-        if (in.ok()) add(TimedEvent::Program, state, channel, program);
+        if (in.ok()) add(TimedEvent::Program, state, channel, std::min<int>(program, midi::kMaxDataByte));
         return in.ok();
       }
       case kReservedTwoBytes:
@@ -500,23 +501,24 @@ class MidiImage {
         case TimedEvent::Note: {
           // A key struck again while it sounds ends the earlier note there.
           int& last = lastNote[channel][e.value];
-          if (last >= 0 && messages[static_cast<std::size_t>(last)].time > e.time) {
-            messages[static_cast<std::size_t>(last)].time = e.time;
+          if (last >= 0) {
+            Message& earlierEnd = messages[static_cast<std::size_t>(last)];
+            earlierEnd.time = std::min(earlierEnd.time, e.time);
           }
-          messages.push_back({e.time, kOrderEvent, {static_cast<uint8_t>(midi::kNoteOn | channel), e.value, e.velocity}, 3});
+          messages.push_back(message(e.time, kOrderEvent, midi::kNoteOn | channel, e.value, e.velocity));
           last = static_cast<int>(messages.size());
-          messages.push_back({e.end, kOrderNoteOff, {static_cast<uint8_t>(midi::kNoteOff | channel), e.value, 0}, 3});
+          messages.push_back(message(e.end, kOrderNoteOff, midi::kNoteOff | channel, e.value, 0));
           break;
         }
         case TimedEvent::Program:
           // A rhythm channel's program picks a drum kit, which the score does not name.
-          if (!e.rhythm) messages.push_back({e.time, kOrderEvent, {static_cast<uint8_t>(midi::kProgramChange | channel), e.value, 0}, 2});
+          if (!e.rhythm) messages.push_back(message(e.time, kOrderEvent, midi::kProgramChange | channel, e.value));
           break;
         case TimedEvent::Volume:
-          messages.push_back({e.time, kOrderEvent, {static_cast<uint8_t>(midi::kControlChange | channel), kVolumeController, e.value}, 3});
+          messages.push_back(message(e.time, kOrderEvent, midi::kControlChange | channel, kVolumeController, e.value));
           break;
         case TimedEvent::Pan:
-          messages.push_back({e.time, kOrderEvent, {static_cast<uint8_t>(midi::kControlChange | channel), kPanController, e.value}, 3});
+          messages.push_back(message(e.time, kOrderEvent, midi::kControlChange | channel, kPanController, e.value));
           break;
       }
     }
@@ -537,6 +539,13 @@ class MidiImage {
     std::array<uint8_t, 3> bytes;
     std::size_t size;
   };
+
+  static Message message(int64_t time, int order, int status, uint8_t first) {
+    return Message{time, order, {static_cast<uint8_t>(status), first, 0}, 2};
+  }
+  static Message message(int64_t time, int order, int status, uint8_t first, uint8_t second) {
+    return Message{time, order, {static_cast<uint8_t>(status), first, second}, 3};
+  }
 
   static std::array<int, kChannelCount> melodic_channels(const Timeline& timeline) {
     std::array<int, kChannelCount> map{};
