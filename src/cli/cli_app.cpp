@@ -141,6 +141,9 @@ Converted convert_input(const CliRequest& request, const fs::path& input, int ou
       c.status = failure(err, kExitUnsupported,
                          std::string("writing ") + output_format_name(outputKind) + " is not supported yet");
       return c;
+    case DispatchStatus::InputDamaged:
+      c.status = failure(err, kExitFailed, quoted(input) + ": " + dispatch_status_text(result.status));
+      return c;
     default:
       c.status = failure(err, kExitUnsupported, quoted(input) + ": " + dispatch_status_text(result.status));
       return c;

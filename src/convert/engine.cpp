@@ -21,6 +21,7 @@ const char* dispatch_status_text(DispatchStatus status) {
     case DispatchStatus::WriterMissing: return "writing this format is not supported yet";
     case DispatchStatus::InvalidKind: return "not a convertible file or output kind";
     case DispatchStatus::WriteFailed: return "cannot write the output file";
+    case DispatchStatus::InputDamaged: return "the input is damaged (no MIDI header chunk) and cannot be converted";
   }
   return "unknown";
 }
@@ -112,7 +113,7 @@ DispatchStatus Engine::encode(int inputType, int outputKind, std::vector<uint8_t
   bool direct_midi = is_midi_input(inputType) && settings.play.MidiStandard == 1;
   if (outputKind == kOutputMidi && direct_midi) {
     output = rewrite_midi_file(held_input(), song, settings);
-    return DispatchStatus::Written;
+    return output.empty() ? DispatchStatus::InputDamaged : DispatchStatus::Written;
   }
   ScoreWriter writer = writer_for(outputKind);
   if (!writer) return DispatchStatus::WriterMissing;

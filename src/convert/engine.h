@@ -33,6 +33,7 @@ enum class DispatchStatus {
   WriterMissing,     // this output kind is not supported yet
   InvalidKind,       // not a dispatcher output kind, or not a convertible input
   WriteFailed,       // the output file could not be written
+  InputDamaged,      // the input lacks what the conversion needs (a MIDI header chunk)
 };
 
 // A one-line English description of a status, for messages.

@@ -54,6 +54,9 @@ constexpr std::size_t kDxmEntryLongLengthAt = 8;
 constexpr char kDivisionNotice[] =
     "the header gives no ticks per quarter note (division 0 or time code); read at 240 per quarter note";
 
+constexpr char kLongDeltaNotice[] =
+    "a delta time longer than four bytes ends its track there; the rest of that track was not read";
+
 // Controls gathered between note boundaries, each stored as value + 1 (0 = none).
 enum ControlSlot { kSlotProgram, kSlotVolume, kSlotVelocity, kSlotPan, kSlotCount };
 
@@ -119,13 +122,15 @@ class MidiReader {
 
   // Scans one track chunk, once per voice or channel it yields, and returns
   // where reading goes on: after its end-of-track event. A chunk cut off by
-  // the end of the data ends there as if it had one.
+  // the end of the data ends there as if it had one, and so does a chunk
+  // without one whose declared length leads straight to the next chunk.
   std::size_t read_chunk(std::size_t chunkPos) {
     std::size_t after = in_.size;
+    std::size_t end = declared_chunk_end(chunkPos);
     bool repeated = false;
     do {
       if (!begin_pass(repeated)) return in_.size;
-      after = run_pass(chunkPos + midi::kChunkHeadSize);
+      after = run_pass(chunkPos + midi::kChunkHeadSize, end);
       if (stopped_) return in_.size;
       end_pass();
       repeated = choose_next_pass();
@@ -209,13 +214,31 @@ class MidiReader {
     lastNoteOn_ = 0;
   }
 
-  // Reads events until the end-of-track event or the end of the data; returns
-  // the position after the last event read.
-  std::size_t run_pass(std::size_t start) {
+  // Where the chunk at chunkPos ends by its declared length, when that end
+  // lies inside the data and the next header or track chunk begins there;
+  // else 0. Track data is not trusted to end at its length otherwise: the
+  // end-of-track event ends a chunk.
+  std::size_t declared_chunk_end(std::size_t chunkPos) const {
+    ByteReader r(in_, chunkPos + kTagSize);
+    uint32_t length = r.u32be();
+    std::size_t data = chunkPos + midi::kChunkHeadSize;
+    if (!r.ok() || length > in_.size - data) return 0;
+    std::size_t end = data + length;
+    return in_.matches(end, trackTag_, kTagSize) || in_.matches(end, headerTag_, kTagSize) ? end : 0;
+  }
+
+  // Reads events until the end-of-track event, the chunk's end or the end of
+  // the data; returns the position after the last event read.
+  std::size_t run_pass(std::size_t start, std::size_t chunkEnd) {
     ByteReader r(in_, start);
-    while (!stopped_ && !r.at_end()) {
+    while (!stopped_ && !r.at_end() && r.pos() != chunkEnd) {
       uint32_t delta = r.vlq();
       if (r.at_end() || !r.ok()) break;
+      if (in_.at(r.pos() - 1) & kStatusBit) {
+        // A fifth delta byte is no MIDI; what follows it is not timed music.
+        add_notice(kLongDeltaNotice);
+        return r.pos();
+      }
       uint8_t lead = r.peek();
       if (lead == kMeta && r.peek(1) == kMetaEndOfTrack) {
         r.skip(2);

@@ -81,6 +81,9 @@ class MidiRewriter {
     build_track_map();
   }
 
+  // The rewritten file, or nothing when the source has no header chunk in
+  // front of its first track chunk: without one the output would be no MIDI
+  // file that any reader accepts.
   std::vector<uint8_t> run() {
     while (!in_.at_end() && !past_copy_bound()) {
       if (inTrack_) {
@@ -90,11 +93,13 @@ class MidiRewriter {
       if (chunk_at(in_.pos(), kHeaderTagTail)) {
         copy_header_chunk();
       } else if (chunk_at(in_.pos(), kTrackTagTail)) {
+        if (!headerWritten_) return {};
         open_track_chunk();
       } else {
         in_.skip(1);  // bytes outside chunks are dropped
       }
     }
+    if (!headerWritten_) return {};
     finish();
     return out_.take();
   }
@@ -241,10 +246,7 @@ class MidiRewriter {
     running_ = 0;
     pendingDrumKey_ = -1;
     ++chunksWritten_;
-    // A chunk that follows one cut short for lack of an end-of-track event
-    // is, as the MIDI reader sees it, still the same source track.
-    if (!continuesChunk_) ++sourceChunk_;
-    continuesChunk_ = false;
+    ++sourceChunk_;
     if (dxm_ && chunksWritten_ == 1) write_song_texts();
   }
 
@@ -339,7 +341,6 @@ class MidiRewriter {
     if (eventAt == declaredEnd_ && (chunk_at(eventAt, kTrackTagTail) || chunk_at(eventAt, kHeaderTagTail))) {
       // The chunk lacks its end-of-track event and the next chunk follows.
       close_track_chunk(true);
-      continuesChunk_ = chunk_at(eventAt, kTrackTagTail);
       return true;
     }
     std::size_t outAt = out_.pos();
@@ -507,7 +508,6 @@ class MidiRewriter {
   std::size_t headerAt_ = 0;
   int chunksWritten_ = 0;
   int sourceChunk_ = -1;  // chunk number - 1 of the open chunk
-  bool continuesChunk_ = false;
   bool inTrack_ = false;
   uint8_t running_ = 0;
   std::size_t lengthFieldAt_ = 0;

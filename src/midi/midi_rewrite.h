@@ -13,7 +13,9 @@
 namespace mel {
 
 // song must hold what the MIDI reader found in the same source (timebase,
-// title, copyright, sourceTrackSet).
+// title, copyright, sourceTrackSet). Returns nothing when the source has no
+// header chunk ahead of its first track chunk: such a source cannot be
+// rewritten into a file a MIDI reader accepts.
 std::vector<uint8_t> rewrite_midi_file(ByteView source, const SongInfo& song, const Settings& settings);
 
 }  // namespace mel

@@ -106,6 +106,16 @@ TEST_F(EngineFiles, EncodeOnlyReusesTheHeldInputAndScore) {
   EXPECT_FALSE(fs::exists(dir_ / "4.mid"));
 }
 
+TEST_F(EngineFiles, DirectRewriteOfAHeaderlessFileFailsAndWritesNothing) {
+  std::vector<uint8_t> damaged = kOneNoteMidi;
+  damaged[2] = 'x';  // "MTxd": no header chunk
+  fs::path in = file("damaged.dxm", damaged);
+  fs::path out = dir_ / "damaged.mid";
+  engine_.settings.play.MidiStandard = 1;
+  EXPECT_EQ(engine_.dispatch(in, out, kInputDxm, kOutputMidi), DispatchStatus::InputDamaged);
+  EXPECT_FALSE(fs::exists(out));
+}
+
 // A raw copy of a new file clears the request, as the copy itself needs no
 // score; the next encode-only conversion must still read the new song, not
 // encode the score of the file held before.

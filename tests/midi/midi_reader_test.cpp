@@ -496,6 +496,33 @@ TEST(MidiReader, SurvivesTruncatedAndHostileInput) {
   EXPECT_EQ(read(longHeader).score.length, 2u);
 }
 
+TEST(MidiReader, ChunkWithoutEndOfTrackEndsAtItsDeclaredLength) {
+  TrackBuilder open, next;
+  open.note_on(0, 0, kC).note_off(kQuarter, 0, kC);  // no end-of-track event
+  next.note_on(0, 1, kE).note_off(kQuarter, 1, kE).end();
+  Result r = read(MidiFileBuilder(1, kQuarter).track(open).track(next).bytes());
+  // The next chunk's tag and length are not read as events of the first.
+  ASSERT_EQ(r.song.trackCount, 2);
+  EXPECT_EQ(Result::notes(r.tracks()[0]), (Track{{kC, kQuarter}}));
+  EXPECT_EQ(Result::notes(r.tracks()[1]), (Track{{kE, kQuarter}}));
+  EXPECT_EQ(r.song.songLength, kQuarter);
+  EXPECT_TRUE(r.song.sourceTrackSet.test(0));
+  EXPECT_TRUE(r.song.sourceTrackSet.test(1));
+}
+
+TEST(MidiReader, DeltaLongerThanFourBytesEndsTheTrackWithANotice) {
+  TrackBuilder t;
+  t.note_on(0, 0, kC).note_off(kQuarter, 0, kC);
+  // Nine continuation bytes and two more before the end-of-track event.
+  t.raw({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFC, 0x00}).raw({0xFF, 0x2F, 0x00});
+  Result r = read(MidiFileBuilder(0, kQuarter).track(t).bytes());
+  EXPECT_EQ(r.song.trackCount, 1);
+  EXPECT_EQ(Result::notes(r.tracks()[0]), (Track{{kC, kQuarter}}));
+  EXPECT_EQ(r.song.songLength, kQuarter);
+  ASSERT_EQ(r.song.notices.size(), 1u);
+  EXPECT_NE(r.song.notices[0].find("delta time longer than four bytes"), std::string::npos);
+}
+
 TEST(MidiReader, HugeDeltasAndTheScoreBoundStayInsideTheBuffer) {
   // Deltas of 2^28 - 1 ticks give long rests split into 65535-tick pieces.
   TrackBuilder gaps;

@@ -233,19 +233,20 @@ TEST(MidiRewriteDxm, DrumNoteStillSoundingWhenAChunkIsClosedGetsItsOwnDelta) {
   expected.note_on(0, kDrums, 36).running(0, {36, 0}).end();
   EXPECT_EQ(out, MidiFileBuilder(0, 48).track(expected).bytes());
 
-  // The same where a chunk lacks its end of track and the next one follows.
+  // The same where a chunk lacks its end of track and the next one follows
+  // (a melody note gives that chunk a score track of its own, so it plays).
   TrackBuilder open(Flavour::Dxm), next(Flavour::Dxm);
-  open.note_on(0, kDrums, 38);
+  open.note_on(0, 2, 72).note_off(48, 2, 72).note_on(0, kDrums, 38);
   next.note_on(0, 1, 60).note_off(48, 1, 60).end();
   out = rewrite(MidiFileBuilder(1, 48, Flavour::Dxm).track(open).track(next).bytes());
   TrackBuilder first, second;
-  first.note_on(0, kDrums, 38).running(0, {38, 0}).end();
+  first.note_on(0, 2, 72).note_off(48, 2, 72, 0).note_on(0, kDrums, 38).running(0, {38, 0}).end();
   second.note_on(0, 1, 60).note_off(48, 1, 60, 0).end();
   EXPECT_EQ(out, MidiFileBuilder(1, 48).track(first).track(second).bytes());
   test::MidiCsv csv = test::run_midicsv(out);
   if (!csv.available) return;
   ASSERT_TRUE(csv.ok) << csv.error;
-  EXPECT_EQ(test::csv_note_rows(csv)[1], "1,0,Note_on_c,9,38,0");  // the drum note ends
+  EXPECT_EQ(test::csv_note_rows(csv)[3], "1,48,Note_on_c,9,38,0");  // the drum note ends
 }
 
 TEST(MidiRewriteDxm, PitchBendGetsALowByteAndTextsComeFirst) {
@@ -461,6 +462,35 @@ TEST(MidiRewriteMalformed, ChunkWithoutEndOfTrackIsClosedBeforeTheNextChunk) {
   TrackBuilder closed = first;
   closed.end();
   EXPECT_EQ(out, MidiFileBuilder(1, kQuarter).track(closed).track(second).bytes());
+}
+
+TEST(MidiRewriteMalformed, ChunkAfterOneWithoutEndOfTrackFollowsItsOwnScoreTrack) {
+  TrackBuilder first, second;
+  first.note_on(0, 0, 60).note_off(kQuarter, 0, 60);  // no end of track
+  second.note_on(0, 1, 64).note_off(kQuarter, 1, 64).end();
+  Bytes source = MidiFileBuilder(1, kQuarter).track(first).track(second).bytes();
+  Settings settings;
+  settings.play.TrackSelection = 2;  // only score track 2: the second chunk
+  settings.play.TrackMask = 0b10;
+  Bytes out = rewrite(source, settings);
+  TrackBuilder silenced, kept = second;
+  silenced.note_on(0, 0, 60, 0).note_off(kQuarter, 0, 60).end();
+  EXPECT_EQ(out, MidiFileBuilder(1, kQuarter).track(silenced).track(kept).bytes());
+}
+
+TEST(MidiRewriteMalformed, SourceWithoutAHeaderChunkGivesNothing) {
+  TrackBuilder t(Flavour::Dxm);
+  t.note_on(0, 0, 60).note_off(48, 0, 60).end();
+  Bytes source = MidiFileBuilder(0, 48, Flavour::Dxm).track(t).bytes();
+  Bytes destroyed = source;
+  destroyed[1] = 'X';  // "CXhd": the header tag is gone
+  EXPECT_TRUE(rewrite(destroyed).empty());
+  // A header that comes only after the first track chunk does not help.
+  Bytes late = t.chunk();
+  Bytes header = MidiFileBuilder(0, 48, Flavour::Dxm).header();
+  late.insert(late.end(), header.begin(), header.end());
+  EXPECT_TRUE(rewrite(late).empty());
+  EXPECT_FALSE(rewrite(source).empty());
 }
 
 TEST(MidiRewriteBounds, LargeSourceIsCopiedWhole) {

@@ -9,19 +9,13 @@
 
 #include "common/saturate.h"
 #include "formats/mfi/mfi_format.h"
+#include "formats/shared/score_tracks.h"
 #include "midi/midi_bytes.h"
 
 namespace mel {
 namespace {
 
 using namespace mfi;
-
-// Only the low 16 bits of a track chunk's length are taken.
-constexpr std::size_t kTrackLengthLowOffset = 6;
-
-// A note whose gate falls short of the time to the next note by more than this
-// sounds gate + 1 ticks and leaves the remainder as a rest.
-constexpr int kGateSlack = 2;
 
 // Reading stops once the score passes this position, so that the last event
 // and the end-of-track byte always fit.
@@ -103,10 +97,11 @@ struct Pass {
 
 struct Chunk {
   std::size_t dataStart = 0;
-  std::size_t declaredEnd = 0;
+  std::size_t declaredEnd = 0;  // by the chunk's length, possibly past the input
+  std::size_t dataEnd = 0;      // the declared end, or the input's end before it
   int index = 1;  // counted from 1
   // The note size and form at the chunk's start: every pass decodes the chunk
-  // alike even if a stray tag inside its data changes them.
+  // alike.
   bool fourByteNotes = false;
   bool cmxForm = false;
   uint32_t channelsSeen = 0;
@@ -116,31 +111,20 @@ struct Chunk {
 enum class PassEnd {
   Continue,   // (event results only) go on with the next event
   EndEvent,   // an end event at the chunk's end
-  NextTag,    // the next "trac" tag
-  EndOfData,  // the input ran out (or the last event was cut short)
+  ChunkEnd,   // the chunk's data ran out (or its last event was cut short)
   ScoreFull,  // the score reached its bound
   Rescan,     // a rhythm switch asks for the chunk to be read again
-};
-
-struct PassOutcome {
-  PassEnd how = PassEnd::EndOfData;
-  std::size_t resume = 0;  // where the outer scan goes on
 };
 
 class MfiReader {
  public:
   MfiReader(ByteView input, Score& score, SongInfo& song, const Settings& settings, bool cmxForm)
-      : in_(input), score_(score), song_(song), settings_(settings), cmxForm_(cmxForm) {
-    if (score_.bytes.size() < kScoreCapacity) score_.bytes.resize(kScoreCapacity, 0);
-    // One byte stays free for the end-of-track byte of the last track.
-    end_ = score_.bytes.data() + score_.bytes.size() - 1;
-  }
+      : in_(input), score_(score), song_(song), settings_(settings), cmxForm_(cmxForm), tracks_(score, song, kScoreBound) {}
 
   void read() {
     reset_song_header(song_);
     song_.timebase = kMfiTimebase;
     store_score_tempo(score_.bytes.data(), song_.tempo);
-    pos_ = kFirstTrackOffset;
 
     std::size_t at = 0;
     while (at < in_.size && !stopped_) {
@@ -159,11 +143,10 @@ class MfiReader {
   struct Snapshot {
     SongInfo song;
     uint8_t tempoBytes[kTempoBytes] = {};
-    std::size_t pos = 0;
+    ScoreTracks::Mark written;
     int trackNumber = 1;
     int tracksKept = 0;
     bool tempoTaken = false;
-    bool leadInSet = false;
     bool fourByteNotes = false;
     bool cmxForm = false;
   };
@@ -202,11 +185,13 @@ class MfiReader {
   // ---- Chunks and passes ----
 
   // Reads one track chunk in as many passes as it needs; returns where the
-  // outer scan goes on.
+  // outer scan goes on: after the chunk, by its 32-bit length.
   std::size_t read_chunk(std::size_t tagPos) {
     Chunk chunk;
     chunk.dataStart = tagPos + kTrackHeaderSize;
-    chunk.declaredEnd = chunk.dataStart + u16_at(tagPos + kTrackLengthLowOffset);
+    ByteReader length(in_, tagPos + kTrackLengthOffset);
+    chunk.declaredEnd = chunk.dataStart + length.u32be();
+    chunk.dataEnd = std::min(chunk.declaredEnd, in_.size);
     chunk.index = ++chunkCount_;
     chunk.fourByteNotes = fourByteNotes_;
     chunk.cmxForm = cmxForm_;
@@ -217,14 +202,13 @@ class MfiReader {
       chunk.highestVoice = {};
       int channel = 0;
       int voice = 0;
-      PassOutcome outcome;
       for (;;) {
         Pass pass = begin_pass(chunk, channel, voice);
-        outcome = run_pass(chunk, pass, rescans < kMaxRescansPerChunk);
-        if (outcome.how == PassEnd::Rescan) break;
-        finish_pass(pass, outcome.how != PassEnd::ScoreFull);
-        if (outcome.how == PassEnd::ScoreFull) stopped_ = true;
-        if (stopped_ || !choose_next_pass(chunk, channel, voice)) return outcome.resume;
+        PassEnd how = run_pass(chunk, pass, rescans < kMaxRescansPerChunk);
+        if (how == PassEnd::Rescan) break;
+        finish_pass(pass, how != PassEnd::ScoreFull);
+        if (how == PassEnd::ScoreFull) stopped_ = true;
+        if (stopped_ || !choose_next_pass(chunk, channel, voice)) return chunk.dataEnd;
       }
       // Every track already made from this chunk goes; the chunk is read
       // again from its first channel with the new rhythm mask.
@@ -239,63 +223,53 @@ class MfiReader {
     pass.channel = channel;
     pass.voice = voice;
     pass.track = trackNumber_;
-    pass.trackStart = pos_;
+    pass.trackStart = tracks_.pos();
     for (int slot = 0; slot < kSlotCount; ++slot) {
       pass.slots[slot] = static_cast<int>(((static_cast<int64_t>(chunk.index) - 1) * kSlotCount + slot) % midi::kChannelCount);
     }
     pass.lastStrikeTime.fill(kUnset);
-    if (records(pass.track)) {
-      song_.trackStart[pass.track - 1] = static_cast<int>(pos_);
-      song_.part[pass.track - 1] = channel + 1;
-    }
+    tracks_.start_track(pass.track, channel + 1);
     return pass;
   }
 
-  PassOutcome run_pass(Chunk& chunk, Pass& pass, bool rescanAllowed) {
-    std::size_t at = chunk.dataStart;
-    for (;;) {
-      if (at >= in_.size) return {PassEnd::EndOfData, in_.size};
-      if (std::size_t next = header_tag(at)) {
-        at = next;
-        continue;
-      }
-      if (in_.matches(at, kTagTrack, kTagSize)) return {PassEnd::NextTag, at};
-
-      ByteReader r(in_, at);
+  // Walks the chunk's data event by event, each by its own length, so that
+  // bytes inside an event are never taken for a chunk tag.
+  PassEnd run_pass(Chunk& chunk, Pass& pass, bool rescanAllowed) {
+    ByteReader r(ByteView(in_.data, chunk.dataEnd), chunk.dataStart);
+    while (!r.at_end()) {
+      std::size_t at = r.pos();
       int delta = r.u8();
       uint8_t lead = r.u8();
       PassEnd result = PassEnd::Continue;
       if (lead != kExtendedEventLead) {
         int gate = r.u8();
         int extra = fourByteNotes_ ? r.u8() : kUnset;
-        if (!r.ok()) return {PassEnd::EndOfData, in_.size};
+        if (!r.ok()) break;
         advance_time(pass, delta);
         if (!on_note(chunk, pass, lead, gate, extra)) result = PassEnd::ScoreFull;
       } else {
         uint8_t status = r.u8();
         if (status >= kExtLongFirst) {
           r.skip(r.u16be());
-          if (!r.ok()) return {PassEnd::EndOfData, in_.size};
+          if (!r.ok()) break;
           advance_time(pass, delta);
         } else {
           uint8_t data = r.u8();
-          if (!r.ok()) return {PassEnd::EndOfData, in_.size};
+          if (!r.ok()) break;
           advance_time(pass, delta);
           result = on_extended(chunk, pass, at, status, data, rescanAllowed);
         }
       }
-      if (result != PassEnd::Continue) return {result, r.pos()};
-      at = r.pos();
+      if (result != PassEnd::Continue) return result;
     }
+    return PassEnd::ChunkEnd;
   }
 
   void advance_time(Pass& pass, int delta) {
     pass.note.elapsed += delta;
     pass.trackTime += delta;
-    raise_song_length(pass.trackTime);
+    tracks_.raise_song_length(pass.trackTime);
   }
-
-  void raise_song_length(int64_t time) { song_.songLength = std::max(song_.songLength, clamp_to_int(time)); }
 
   // Chooses the next pass over the chunk: the next chord voice of the same
   // channel, else the next channel the chunk uses. False when the chunk is done.
@@ -455,7 +429,7 @@ class MfiReader {
 
   // ---- Writing ----
 
-  static bool records(int track) { return track >= 1 && track <= kMaxTracks; }
+  static bool records(int track) { return ScoreTracks::records(track); }
 
   // Closes the pending note (or rest) of the pass. At the end of a pass
   // (`final`) a note rings its full gate. Returns false once the score has
@@ -467,18 +441,14 @@ class MfiReader {
     int64_t after = 0;   // the rest that follows it before the next event
     int key = 0;
     if (n.key != 0) {
-      if (final) {
-        length = n.gate;
-        after = std::max<int64_t>(0, n.elapsed - n.gate);
-      } else if (n.released) {
+      if (n.released && !final) {
         // The full gate, but what the note gains the following rest loses.
         length = std::min(n.gate, n.elapsed);
         after = n.elapsed - length;
-      } else if (n.elapsed - n.gate > kGateSlack) {
-        length = n.gate + 1;
-        after = n.elapsed - length;
       } else {
-        length = n.elapsed;
+        GatedLength gated = gated_length(n.gate, n.elapsed, final);
+        length = gated.sounding;
+        after = gated.after;
       }
       // A note that rings its full gate is judged by what it sounds: at a
       // chunk's end the time elapsed may be 0 although the note sounds.
@@ -489,52 +459,28 @@ class MfiReader {
     write_controls(pass);
     promote_controls(pass);
     if (key != 0) {
-      if (!pass.wroteNote) record_first_note(pass, pass.writtenTime + pass.restAhead);
+      if (!pass.wroteNote) tracks_.first_note(pass.track, pass.writtenTime + pass.restAhead);
       flush_rest(pass);
-      write_timed(pass.track, key, length);
+      tracks_.timed(pass.track, key, length);
       pass.writtenTime += length;
-      raise_song_length(pass.writtenTime);
-      if (records(pass.track)) song_.lastNoteEnd[pass.track - 1] = clamp_to_int(pass.writtenTime + 1);
+      tracks_.raise_song_length(pass.writtenTime);
+      tracks_.note_end(pass.track, pass.writtenTime);
       pass.wroteNote = true;
       pass.restAhead = after;
     } else {
       pass.restAhead += n.key != 0 ? length + after : n.elapsed;
     }
-    return pos_ <= kScoreBound;
-  }
-
-  void record_first_note(const Pass& pass, int64_t leading) {
-    if (records(pass.track)) song_.firstNoteTime[pass.track - 1] = clamp_to_int(leading + 1);
-    int lead = clamp_to_int(leading);
-    if (!leadInSet_ || lead < song_.leadIn) song_.leadIn = lead;
-    leadInSet_ = true;
+    return !tracks_.full();
   }
 
   void flush_rest(Pass& pass) {
-    write_timed(pass.track, kRest, pass.restAhead);
+    tracks_.timed(pass.track, kRest, pass.restAhead);
     pass.writtenTime += pass.restAhead;
     pass.restAhead = 0;
-    raise_song_length(pass.writtenTime);
+    tracks_.raise_song_length(pass.writtenTime);
   }
 
-  // Writes a note or rest of any length through the event writer.
-  void write_timed(int track, int code, int64_t ticks) {
-    // Handed over in pieces that fit the writer's int value; it splits each
-    // piece further into events of at most kMaxEventDuration ticks.
-    constexpr int64_t kPiece = static_cast<int64_t>(kMaxEventDuration) * 1024;
-    while (ticks > 0) {
-      int piece = static_cast<int>(std::min(ticks, kPiece));
-      std::size_t written = write_event(song_, score_.bytes.data() + pos_, end_, track, code, piece);
-      if (written == 0) return;
-      pos_ += written;
-      ticks -= piece;
-      code = kRest;
-    }
-  }
-
-  void write_control(int track, int code, int value) {
-    pos_ += write_event(song_, score_.bytes.data() + pos_, end_, track, code, value);
-  }
+  void write_control(int track, int code, int value) { tracks_.control(track, code, value); }
 
   void write_controls(Pass& pass) {
     const Controls& c = pass.current;
@@ -584,32 +530,20 @@ class MfiReader {
     if (closeNote && !close_pending(pass, true)) stopped_ = true;
     flush_rest(pass);
     if (pass.wroteNote) {
-      // The writes stop one byte short of the capacity, so this always fits.
-      if (pos_ < score_.bytes.size()) score_.bytes[pos_++] = kEndOfTrack;
+      // Writing stops a few bytes past the bound, so this always fits.
+      tracks_.end_track();
       ++trackNumber_;
       ++tracksKept_;
-      if (pos_ > kScoreBound) stopped_ = true;
+      if (tracks_.full()) stopped_ = true;
     } else {
-      pos_ = pass.trackStart;
-      clear_track_fields(pass.track);
-    }
-  }
-
-  void clear_track_fields(int track) {
-    if (!records(track)) return;
-    int i = track - 1;
-    for (SongInfo::TrackInts* field : {&song_.trackStart, &song_.lowestPitch, &song_.highestPitch,
-                                       &song_.firstNoteTime, &song_.lastNoteEnd, &song_.noteCount,
-                                       &song_.program, &song_.volume, &song_.part}) {
-      (*field)[i] = 0;
+      tracks_.discard_track(pass.track, pass.trackStart);
     }
   }
 
   // The last track is not followed by EndOfTrack.
   void finish_score() {
-    if (tracksKept_ > 0) --pos_;
-    song_.trackCount = tracksKept_;
-    score_.length = pos_;
+    if (tracksKept_ > 0) tracks_.rewind(tracks_.pos() - 1);
+    tracks_.finish(tracksKept_);
   }
 
   Snapshot take_snapshot() const {
@@ -617,11 +551,10 @@ class MfiReader {
     s.song = song_;
     s.tempoBytes[0] = score_.bytes[0];
     s.tempoBytes[1] = score_.bytes[1];
-    s.pos = pos_;
+    s.written = tracks_.mark();
     s.trackNumber = trackNumber_;
     s.tracksKept = tracksKept_;
     s.tempoTaken = tempoTaken_;
-    s.leadInSet = leadInSet_;
     s.fourByteNotes = fourByteNotes_;
     s.cmxForm = cmxForm_;
     return s;
@@ -631,11 +564,10 @@ class MfiReader {
     song_ = s.song;
     score_.bytes[0] = s.tempoBytes[0];
     score_.bytes[1] = s.tempoBytes[1];
-    pos_ = s.pos;
+    tracks_.restore(s.written);
     trackNumber_ = s.trackNumber;
     tracksKept_ = s.tracksKept;
     tempoTaken_ = s.tempoTaken;
-    leadInSet_ = s.leadInSet;
     fourByteNotes_ = s.fourByteNotes;
     cmxForm_ = s.cmxForm;
   }
@@ -645,11 +577,9 @@ class MfiReader {
   SongInfo& song_;
   const Settings& settings_;
   bool cmxForm_;
-  const uint8_t* end_ = nullptr;
-  std::size_t pos_ = kFirstTrackOffset;
+  ScoreTracks tracks_;
   bool fourByteNotes_ = false;
   bool tempoTaken_ = false;
-  bool leadInSet_ = false;
   bool stopped_ = false;
   int chunkCount_ = 0;
   int trackNumber_ = 1;

@@ -10,6 +10,7 @@
 
 #include "common/cp932.h"
 #include "common/saturate.h"
+#include "formats/shared/score_tracks.h"
 #include "formats/smaf/smaf_format.h"
 #include "formats/smaf/smaf_mobile_reader.h"
 #include "midi/midi_bytes.h"
@@ -26,8 +27,6 @@ constexpr std::size_t kGmProgramCount = 128;
 constexpr int kMaxProgramValue = 128;  // program + 1
 // Volume, expression and pan: levels on the MIDI data-byte scale.
 constexpr int kFullLevel = midi::kMaxDataByte;
-// A gate more than this many ticks short of the next event ends the note early.
-constexpr int64_t kGateSlack = 2;
 
 // Reading stops once the score passes this position, so the last event and
 // the end of track always fit.
@@ -192,15 +191,14 @@ struct TrackMark {
 class SmafReader {
  public:
   SmafReader(ByteView input, Score& score, SongInfo& song, const Settings& settings)
-      : in_(input), score_(score), song_(song), settings_(settings), options_(settings.conv) {}
+      : in_(input), score_(score), song_(song), settings_(settings), options_(settings.conv),
+        tracks_(score, song, kScoreReadBound) {}
 
   void run() {
-    if (score_.bytes.size() < kScoreCapacity) score_.bytes.resize(kScoreCapacity);
     reset_song_header(song_);
     song_.timebase = kDefaultTimebase;
     song_.tempo = kDefaultTempo;
     store_score_tempo(score_.bytes.data(), song_.tempo);
-    pos_ = kFirstTrackOffset;
     scan_file();
     finish_reading();
     read_mobile_standard_tracks();
@@ -403,10 +401,8 @@ class SmafReader {
   void elapse(int64_t duration) {
     pass_.note.elapsed += duration;
     pass_.trackTime += duration;
-    raise_song_length(pass_.trackTime);
+    tracks_.raise_song_length(pass_.trackTime);
   }
-
-  void raise_song_length(int64_t time) { song_.songLength = std::max(song_.songLength, clamp_to_int(time)); }
 
   void read_note(uint8_t event, int64_t gate) {
     int channel = event >> kChannelShift;
@@ -489,33 +485,18 @@ class SmafReader {
 
   // ---- closing notes ------------------------------------------------------
 
-  // How long a closed note sounds and how much rest follows it before the
-  // event that closed it.
-  struct NoteLength {
-    int64_t sounding = 0;
-    int64_t after = 0;
-  };
-
-  // A note closed by the next event sounds until that event, unless its gate
-  // is well short of it: then it sounds gate + 1 ticks and the rest of the
-  // time follows as a rest. At the end of the sequence (fullGate) it sounds
-  // exactly its gate, even past the end.
-  static NoteLength note_length(const PendingNote& note, bool fullGate) {
-    if (fullGate) return {note.gate, std::max<int64_t>(0, note.elapsed - note.gate)};
-    if (note.elapsed - note.gate > kGateSlack) return {note.gate + 1, note.elapsed - note.gate - 1};
-    return {note.elapsed, 0};
-  }
-
   // Writes the pending note (or adds its time to the accumulated rest) and
   // leaves a silent pending note behind.
   void close_note(bool fullGate) {
     PendingNote note = pass_.note;
     pass_.note = PendingNote{};
     if (pass_.track == 0 || stopped_) return;
-    NoteLength length{note.elapsed, 0};
+    GatedLength length{note.elapsed, 0};
     int key = 0;
     if (note.sounding) {
-      length = note_length(note, fullGate);
+      // At the end of the sequence (fullGate) a gate longer than the time
+      // left still sounds in full.
+      length = gated_length(note.gate, note.elapsed, fullGate);
       // The filter judges the time the note has: up to the next event, or
       // its gate when it rings out at the end.
       int64_t judged = fullGate ? note.gate : note.elapsed;
@@ -547,7 +528,7 @@ class SmafReader {
   // Writes the accumulated rest and the note. A note that no longer fits in
   // the score (reading stops inside its rest) leaves no trace in the track's
   // fields, so that a track cut off that way counts as having no note.
-  void write_sounding_note(int key, NoteLength length) {
+  void write_sounding_note(int key, GatedLength length) {
     int64_t rest = pass_.restToWrite;
     write_duration(kRest, rest);
     pass_.restToWrite = length.after;
@@ -555,77 +536,56 @@ class SmafReader {
     if (!pass_.hasNote) mark_first_note(rest);
     estimate_beat(pass_.lastNoteLength, rest);
     pass_.lastNoteLength = length.sounding;
-    if (records_track()) song_.lastNoteEnd[pass_.track - 1] = clamp_to_int(pass_.writtenTime + 1);
+    tracks_.note_end(pass_.track, pass_.writtenTime);
   }
 
   void mark_first_note(int64_t leadingTime) {
     pass_.hasNote = true;
-    tracks_.back().hasNote = true;
-    if (records_track()) song_.firstNoteTime[pass_.track - 1] = clamp_to_int(leadingTime + 1);
-    int lead = clamp_to_int(leadingTime);
-    if (!leadInSet_ || lead < song_.leadIn) song_.leadIn = lead;
-    leadInSet_ = true;
+    marks_.back().hasNote = true;
+    tracks_.first_note(pass_.track, leadingTime);
   }
 
   // ---- writing the score --------------------------------------------------
 
-  uint8_t* score_end() { return score_.bytes.data() + score_.bytes.size(); }
-
-  void advance(std::size_t written) {
-    pos_ += written;
-    if (pos_ > kScoreReadBound) stopped_ = true;
-  }
-
   void write(int code, int value) {
     if (stopped_) return;
-    advance(write_event(song_, score_.bytes.data() + pos_, score_end(), pass_.track, code, value));
+    tracks_.control(pass_.track, code, value);
+    if (tracks_.full()) stopped_ = true;
   }
 
-  // Writes a note (key) or rest (kRest) of any length, the way the event
-  // writer splits long ones, until the score is full. Returns the ticks
-  // written.
+  // Writes a note (key) or rest (kRest) of any length until the score is
+  // full. Returns the ticks written.
   int64_t write_duration(int code, int64_t ticks) {
-    int64_t written = 0;
-    while (ticks > written && !stopped_) {
-      int piece = static_cast<int>(std::min<int64_t>(ticks - written, kMaxEventDuration));
-      std::size_t n = write_event(song_, score_.bytes.data() + pos_, score_end(), pass_.track, code, piece);
-      if (n == 0) break;
-      advance(n);
-      written += piece;
-      code = kRest;
-    }
+    int64_t written = stopped_ ? 0 : tracks_.timed(pass_.track, code, ticks);
+    if (tracks_.full()) stopped_ = true;
     pass_.writtenTime += written;
-    raise_song_length(pass_.writtenTime);
+    tracks_.raise_song_length(pass_.writtenTime);
     return written;
   }
 
-  bool records_track() const { return pass_.track >= 1 && pass_.track <= kMaxTracks; }
+  bool records_track() const { return ScoreTracks::records(pass_.track); }
 
   // ---- tracks -------------------------------------------------------------
 
   void begin_pass(int channel, std::size_t tagPos) {
-    if (!tracks_.empty()) {
+    if (!marks_.empty()) {
       finish_track();
       // An end of track that would pass the bound could only be followed by
       // an empty track: the score ends with the finished track instead.
-      if (stopped_ || pos_ + 1 > kScoreReadBound) {
+      if (stopped_ || tracks_.pos() + 1 > kScoreReadBound) {
         stopped_ = true;
         return;
       }
-      score_.bytes[pos_] = kEndOfTrack;
-      advance(1);
+      tracks_.end_track();
     }
     pass_ = Pass{};
     pass_.channel = channel;
-    pass_.track = static_cast<int>(tracks_.size()) + 1;
+    pass_.track = static_cast<int>(marks_.size()) + 1;
     uint8_t status = in_.at(tagPos + kChannelStatusOffset + channel / 2);
     int nibble = channel % 2 == 0 ? status >> kStatusNibbleShift : status & kStatusNibbleMask;
     pass_.rhythm = (nibble & kStatusMask) == kRhythmStatus;
-    tracks_.push_back(TrackMark{pos_, false});
-    if (records_track()) {
-      song_.trackStart[pass_.track - 1] = static_cast<int>(pos_);
-      song_.part[pass_.track - 1] = channel + 1 + kChannelsPerChunk * chunksRead_;
-    }
+    marks_.push_back(TrackMark{tracks_.pos(), false});
+    tracks_.start_track(pass_.track, channel + 1 + kChannelsPerChunk * chunksRead_);
   }
 
   // Closes the pending note and writes the accumulated rest.
@@ -636,35 +596,22 @@ class SmafReader {
   }
 
   void finish_reading() {
-    if (!tracks_.empty()) finish_track();
+    if (!marks_.empty()) finish_track();
     drop_trailing_empty_tracks();
     apply_beat_estimate();
-    song_.trackCount = static_cast<int>(tracks_.size());
-    score_.length = std::min(pos_, score_.bytes.size());
+    tracks_.finish(static_cast<int>(marks_.size()));
   }
 
   // A last track without a sounding note is removed with the end of track in
   // front of it (repeatedly, so that no empty track ends the score).
   void drop_trailing_empty_tracks() {
-    while (!tracks_.empty() && !tracks_.back().hasNote) {
-      int track = static_cast<int>(tracks_.size());
-      pos_ = tracks_.back().start;
-      tracks_.pop_back();
-      if (!tracks_.empty() && pos_ > kFirstTrackOffset) --pos_;  // its end of track
-      if (track <= kMaxTracks) clear_track_fields(track - 1);
+    while (!marks_.empty() && !marks_.back().hasNote) {
+      int track = static_cast<int>(marks_.size());
+      std::size_t start = marks_.back().start;
+      marks_.pop_back();
+      if (!marks_.empty() && start > kFirstTrackOffset) --start;  // its end of track
+      tracks_.discard_track(track, start);
     }
-  }
-
-  void clear_track_fields(int i) {
-    song_.trackStart[i] = 0;
-    song_.part[i] = 0;
-    song_.program[i] = 0;
-    song_.volume[i] = 0;
-    song_.noteCount[i] = 0;
-    song_.lowestPitch[i] = 0;
-    song_.highestPitch[i] = 0;
-    song_.firstNoteTime[i] = 0;
-    song_.lastNoteEnd[i] = 0;
   }
 
   // ---- beat estimate ------------------------------------------------------
@@ -736,13 +683,12 @@ class SmafReader {
   ByteView optionalData_;
   std::vector<ByteView> mobileTracks_;
 
-  std::size_t pos_ = kFirstTrackOffset;
+  ScoreTracks tracks_;
   bool stopped_ = false;
   bool timebaseSet_ = false;
-  bool leadInSet_ = false;
   int chunksRead_ = 0;
   std::array<int, kVoiceCount> voiceProgram_{};  // program + 1 per voice; 0 = none
-  std::vector<TrackMark> tracks_;
+  std::vector<TrackMark> marks_;
   Pass pass_;
 
   int64_t referenceStep_ = 0;

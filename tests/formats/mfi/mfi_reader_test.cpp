@@ -70,7 +70,7 @@ TEST(MfiReader, ReadsHeaderTempoAndOneChannel) {
       .tempo(0, 0xC3, 120)  // timebase 6 * 2^3 = 48
       .note(0, 0, 15, 40)   // key 15 sounds MIDI 60; next note 48 later
       .note(48, 0, 17, 46)  // 48 - 46 = 2: the note fills the whole 48
-      .note(48, 0, 19, 24)  // the last note: its full gate, then the rest
+      .note(48, 0, 19, 24)  // the last note: gate + 1 like the others, then the rest
       .end(48);
   Read r = read_mfi(b.bytes());
 
@@ -80,7 +80,7 @@ TEST(MfiReader, ReadsHeaderTempoAndOneChannel) {
   EXPECT_EQ(r.song.timebase, 48);
   EXPECT_EQ(r.score.tempo(), 120);
   // 48 - 40 > 2: the first note sounds gate + 1 and leaves a rest of 7.
-  EXPECT_EQ(score_tracks(r.score), (std::vector<Track>{{"60/41", "r/7", "62/48", "64/24", "r/24"}}));
+  EXPECT_EQ(score_tracks(r.score), (std::vector<Track>{{"60/41", "r/7", "62/48", "64/25", "r/23"}}));
   EXPECT_EQ(r.score.length, 2u + 5 * 3);  // no EndOfTrack after the last track
   EXPECT_EQ(r.song.trackCount, 1);
   EXPECT_EQ(r.song.trackStart[0], 2);
@@ -89,7 +89,7 @@ TEST(MfiReader, ReadsHeaderTempoAndOneChannel) {
   EXPECT_EQ(r.song.lowestPitch[0], 60);
   EXPECT_EQ(r.song.highestPitch[0], 64);
   EXPECT_EQ(r.song.firstNoteTime[0], 1);
-  EXPECT_EQ(r.song.lastNoteEnd[0], 121);
+  EXPECT_EQ(r.song.lastNoteEnd[0], 122);
   EXPECT_EQ(r.song.songLength, 144);
   EXPECT_EQ(r.song.leadIn, 0);
 }
@@ -108,8 +108,8 @@ TEST(MfiReader, SplitsOneChunkIntoChannelsInOrderWithTheirTiming) {
 
   EXPECT_EQ(score_tracks(r.score), (std::vector<Track>{
                                        {"60/25", "r/23", "62/24"},
-                                       {"65/24", "r/48"},
-                                       {"r/24", "40/12", "r/36"},  // MFi drums sound 10 lower
+                                       {"65/25", "r/47"},
+                                       {"r/24", "40/13", "r/35"},  // MFi drums sound 10 lower
                                    }));
   EXPECT_EQ(r.song.trackCount, 3);
   EXPECT_EQ(r.song.part[0], 1);
@@ -127,7 +127,7 @@ TEST(MfiReader, SplitsOneChunkIntoChannelsInOrderWithTheirTiming) {
   Bytes cmx = file;
   std::copy_n("cmid", 4, cmx.begin());
   Read c = read_cmx(cmx);
-  EXPECT_EQ(score_tracks(c.score)[2], (Track{"r/24", "50/12", "r/36"}));
+  EXPECT_EQ(score_tracks(c.score)[2], (Track{"r/24", "50/13", "r/35"}));
 }
 
 TEST(MfiReader, LaterChunksAddressTheirOwnChannelsAndEmptyChannelsGiveWay) {
@@ -137,7 +137,7 @@ TEST(MfiReader, LaterChunksAddressTheirOwnChannelsAndEmptyChannelsGiveWay) {
   b.track().note(0, 2, 10, 0).volume(0, 2, 40).end(48);  // chunk 3: only a silent note
   Read r = read_mfi(b.bytes());
 
-  EXPECT_EQ(score_tracks(r.score), (std::vector<Track>{{"r/24", "60/24"}, {"r/12", "72/12", "r/24"}}));
+  EXPECT_EQ(score_tracks(r.score), (std::vector<Track>{{"r/24", "60/24"}, {"r/12", "72/13", "r/23"}}));
   EXPECT_EQ(r.song.trackCount, 2);
   EXPECT_EQ(r.song.part[1], 6);
   EXPECT_EQ(r.song.firstNoteTime[0], 25);
@@ -274,9 +274,9 @@ TEST(MfiReader, ChordsSoundTheirLastNoteUnlessTrackSplitIsOn) {
   Read on = read_mfi(five_note_chord().bytes(), split);
   EXPECT_EQ(score_tracks(on.score), (std::vector<Track>{
                                         {"60/48", "69/48"},
-                                        {"62/48", "r/48"},
-                                        {"64/48", "r/48"},
-                                        {"65/48", "r/48"},  // the fifth voice is dropped
+                                        {"62/49", "r/47"},
+                                        {"64/49", "r/47"},
+                                        {"65/49", "r/47"},  // the fifth voice is dropped
                                     }));
   EXPECT_EQ(on.song.trackCount, 4);
   EXPECT_EQ(on.song.part[3], 1);
@@ -301,7 +301,7 @@ TEST(MfiReader, ChordsSoundTheirLastNoteUnlessTrackSplitIsOn) {
 
 TEST(MfiReader, ChunkWithoutEndEventKeepsItsLastNote) {
   MfiBuilder b;
-  b.track().note(0, 0, 15, 48).note(48, 0, 17, 30);  // ends at the next chunk's tag
+  b.track().note(0, 0, 15, 48).note(48, 0, 17, 30);  // ends at its length, before the next chunk
   b.track().note(0, 0, 15, 48).note(48, 0, 17, 30);  // ends at the end of the file
   Read r = read_mfi(b.bytes());
   EXPECT_EQ(score_tracks(r.score), (std::vector<Track>{{"60/48", "62/30"}, {"60/48", "62/30"}}));
@@ -314,6 +314,39 @@ TEST(MfiReader, ChunkWithoutEndEventKeepsItsLastNote) {
   split.play.TrackSplit = 1;
   EXPECT_EQ(score_tracks(read_mfi(cut.bytes(), split).score),
             (std::vector<Track>{{"60/24", "62/24"}, {"64/24", "65/24"}}));
+}
+
+TEST(MfiReader, TrackLongerThan64KBKeepsEveryNote) {
+  // 22000 legato notes (66000 bytes) with an end marker in the middle: the
+  // marker is no chunk end, because the chunk's 32-bit length runs further.
+  MfiBuilder b;
+  MfiTrack& t = b.track();
+  for (int i = 0; i < 22000; ++i) {
+    t.note(i == 0 ? 0 : 4, 0, 10 + i % 40, 4);
+    if (i == 11000) t.end_marker(0);
+  }
+  t.end(4);
+  ASSERT_GT(t.data.size(), 0x10000u);
+  Read r = read_mfi(b.bytes());
+  EXPECT_EQ(r.song.trackCount, 1);
+  EXPECT_EQ(r.song.noteCount[0], 22000);
+  EXPECT_EQ(r.song.songLength, 22000 * 4);
+}
+
+TEST(MfiReader, NoteWhoseBytesSpellATrackTagIsANote) {
+  MfiBuilder b;
+  b.four_byte_notes();
+  b.track()
+      .note4(0x74, 1, 0x32, 0x61, 0x18, -1)  // 't' delta, 'r' slot 1 key 50, 'a' gate, 'c' velocity 24 octave -1
+      .note4(0, 1, 20, 48, 24)
+      .note4(48, 1, 22, 48, 24)
+      .note4(48, 1, 24, 48, 24)
+      .end(48);
+  Read r = read_mfi(b.bytes());
+  ASSERT_EQ(r.song.trackCount, 1);
+  EXPECT_EQ(r.song.noteCount[0], 4);
+  EXPECT_EQ(r.song.part[0], 2);
+  EXPECT_EQ(r.song.songLength, 0x74 + 3 * 48);
 }
 
 TEST(MfiReader, EndMarkersLetANoteRingWithoutDelayingTheNextOne) {
@@ -368,8 +401,8 @@ TEST(MfiReader, RereadDuringALaterPassReplacesTheChunksEarlierTracks) {
       .end(24);
   Read r = read_mfi(b.bytes());
   EXPECT_EQ(score_tracks(r.score), (std::vector<Track>{
-                                       {"60/24", "r/48"},
-                                       {"60/24", "r/48"},
+                                       {"60/25", "r/47"},
+                                       {"60/25", "r/47"},
                                        {"65/24", "65/24", "65/24"},
                                    }));
   EXPECT_EQ(r.song.trackCount, 3);
@@ -445,14 +478,14 @@ TEST(MfiReader, MidiFileHoldsTheKeysStartsAndLengthsOfTheReadingRules) {
       .note(24, 2, 20, 24)  // ch 2: 65 at 24 ...
       .note(12, 2, 20, 48)  // ... struck again at 36: rings to 84, next at 96: 61 ticks
       .note(12, 0, 17, 48)  // ch 0: 62 at 48, 48 ticks
-      .note(0, 3, 7, 12)    // ch 9: 42 at 48, its gate at the chunk's end
-      .note(48, 0, 19, 20)  // ch 0: 64 at 96, its gate
-      .note(0, 2, 22, 24)   // ch 2: 67 at 96, its gate
+      .note(0, 3, 7, 12)    // ch 9: 42 at 48, the last note: gate + 1
+      .note(48, 0, 19, 20)  // ch 0: 64 at 96, gate + 1
+      .note(0, 2, 22, 24)   // ch 2: 67 at 96, gate + 1
       .end(48);
   b.track()
       .note(12, 1, 27, 30)  // chunk 2, ch 5: 72 at 12 ...
       .end_marker(8)        // ... rings, but only until the next note at 30
-      .note(10, 1, 29, 24)  // 74 at 30
+      .note(10, 1, 29, 24)  // 74 at 30, gate + 1
       .end(30);
   Read r = read_mfi(b.bytes());
   ASSERT_EQ(r.song.trackCount, 4);
@@ -464,10 +497,10 @@ TEST(MfiReader, MidiFileHoldsTheKeysStartsAndLengthsOfTheReadingRules) {
   if (!csv.available) GTEST_SKIP() << csv.error;
   ASSERT_TRUE(csv.ok) << csv.error;
   EXPECT_EQ(midicsv_notes(csv), (std::vector<Track>{
-                                    {"60@0/41", "62@48/48", "64@96/20"},
-                                    {"65@24/61", "67@96/24"},
-                                    {"40@0/13", "42@48/12"},
-                                    {"72@12/18", "74@30/24"},
+                                    {"60@0/41", "62@48/48", "64@96/21"},
+                                    {"65@24/61", "67@96/25"},
+                                    {"40@0/13", "42@48/13"},
+                                    {"72@12/18", "74@30/25"},
                                 }));
 }
 

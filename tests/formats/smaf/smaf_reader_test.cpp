@@ -130,12 +130,13 @@ TEST(SmafReader, HowSequencesEnd) {
   EXPECT_EQ(track(r, 1), "n48/10 n50/50");
   EXPECT_EQ(r.song.songLength, 60);
 
-  // The end of sequence lets the note ring exactly its gate, also when time
-  // passed after the gate: the rest of that time follows as a rest.
+  // At the end of sequence the last note closes by the gate rule of every
+  // other note: gate + 1 and a rest when more than 2 ticks are left after its
+  // gate, else the whole time.
   r = read(smaf_file_with_sequence(SmafSequence().note(0, 0, 1, 0, 10).nop(20).end().note(0, 0, 1, 4, 9)));
-  EXPECT_EQ(track(r, 1), "n48/10 r10");
+  EXPECT_EQ(track(r, 1), "n48/11 r9");
   r = read(smaf_file_with_sequence(SmafSequence().note(0, 0, 1, 0, 10).nop(12).end()));
-  EXPECT_EQ(track(r, 1), "n48/10 r2");
+  EXPECT_EQ(track(r, 1), "n48/12");
 
   // A sequence without its end event keeps its last note, also when the data
   // stops inside the next event.
