@@ -136,6 +136,12 @@ std::string build_property_report(const SongInfo& song, const Settings& settings
   if (!song.title.empty()) {
     report += shorten_line("曲名「" + song.title + "」\r\n", kTitleLineLimit, "･･･」\r\n");
   }
+  if (!song.artist.empty()) {
+    report += shorten_line("ｱｰﾃｨｽﾄ：" + song.artist + "\r\n", kCopyrightLineLimit, "･･･\r\n");
+  }
+  if (!song.composer.empty()) {
+    report += shorten_line("作曲：" + song.composer + "\r\n", kCopyrightLineLimit, "･･･\r\n");
+  }
   if (!song.copyright.empty()) {
     report += shorten_line("著作：" + song.copyright + "\r\n", kCopyrightLineLimit, "･･･\r\n");
   }

@@ -78,6 +78,8 @@ struct SongInfo {
   int timebase = kResetTimebase;
   std::string title;      // CP932 bytes, at most 255
   std::string copyright;  // CP932 bytes, at most 255
+  std::string artist;     // CP932 bytes, at most 255; only some formats carry it
+  std::string composer;   // CP932 bytes, at most 255; only some formats carry it
   int songLength = 0;
   int leadIn = 0;
   int trackCount = 1;

@@ -138,6 +138,20 @@ TEST(PropertyReport, LongTitleAndCopyrightAreCut) {
   EXPECT_EQ(report.substr(0, report.find("\r\n") + 2), "著作：" + std::string(42, 'c') + "\r\n");
 }
 
+// Artist and composer have a line each, between title and copyright, only
+// when the song has them.
+TEST(PropertyReport, ArtistAndComposerLinesOnlyWhenPresent) {
+  SongInfo song = one_track_song();
+  Settings settings;
+  song.title = "t";
+  song.copyright = "c";
+  std::string without = build_property_report(song, settings, 0);
+  song.artist = "a";
+  song.composer = "w";
+  std::string with = build_property_report(song, settings, 0);
+  EXPECT_EQ(with, "曲名「t」\r\nｱｰﾃｨｽﾄ：a\r\n作曲：w\r\n" + without.substr(without.find("著作")));
+}
+
 TEST(PropertyReport, ProgramVolumeAndLabelColumns) {
   SongInfo song = one_track_song();
   song.scoreTrackCount = 6;

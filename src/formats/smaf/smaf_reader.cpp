@@ -12,12 +12,15 @@
 #include "common/saturate.h"
 #include "formats/shared/score_tracks.h"
 #include "formats/smaf/smaf_format.h"
+#include "formats/smaf/smaf_mobile_reader.h"
 #include "midi/midi_bytes.h"
 
 namespace mel {
 namespace {
 
 using namespace smaf;
+
+constexpr std::size_t kContentsCodeTypeAt = 2;  // text encoding, in the contents information
 
 // A setup voice table entry i stands for General MIDI program i mod 128.
 constexpr std::size_t kGmProgramCount = 128;
@@ -67,6 +70,9 @@ int program_for_voice(const uint8_t* params) {
 
 const char kMobileStandardNotice[] =
     "SMAF sequence in the mobile-standard form is not read yet; its track chunk was skipped";
+const char kMixedFormsNotice[] =
+    "SMAF sequence in the mobile-standard form was skipped: the file also holds score tracks in the "
+    "handy-phone form, which were read";
 
 // ---------------------------------------------------------------------------
 // Helpers
@@ -185,7 +191,8 @@ struct TrackMark {
 class SmafReader {
  public:
   SmafReader(ByteView input, Score& score, SongInfo& song, const Settings& settings)
-      : in_(input), score_(score), song_(song), options_(settings.conv), tracks_(score, song, kScoreReadBound) {}
+      : in_(input), score_(score), song_(song), settings_(settings), options_(settings.conv),
+        tracks_(score, song, kScoreReadBound) {}
 
   void run() {
     reset_song_header(song_);
@@ -194,6 +201,8 @@ class SmafReader {
     store_score_tempo(score_.bytes.data(), song_.tempo);
     scan_file();
     finish_reading();
+    read_mobile_standard_tracks();
+    apply_smaf_texts(contentsCodeType_, optionalData_, song_);
   }
 
  private:
@@ -208,6 +217,10 @@ class SmafReader {
         std::size_t end = chunk_end(in_, pos);
         read_contents(sub_view(in_, pos + kChunkHeaderSize, end));
         pos = end;
+      } else if (in_.matches(pos, kOptionalDataTag, kTagSize)) {
+        std::size_t end = chunk_end(in_, pos);
+        optionalData_ = sub_view(in_, pos + kChunkHeaderSize, end);
+        pos = end;
       } else if (in_.matches(pos, kScoreTrackTag, kScoreTrackTagSize)) {
         pos = read_score_track_chunk(pos);
       } else {
@@ -217,6 +230,7 @@ class SmafReader {
   }
 
   void read_contents(ByteView data) {
+    contentsCodeType_ = data.at(kContentsCodeTypeAt);
     std::size_t pos = 0;
     while (pos + kTextTagSize <= data.size) {
       if (data.matches(pos, kTitleTag, kTextTagSize)) {
@@ -232,7 +246,13 @@ class SmafReader {
   // Reads one score track chunk, once per channel from 0 up to the highest
   // channel that plays in it, and returns where scanning goes on.
   std::size_t read_score_track_chunk(std::size_t tagPos) {
-    if (in_.at(tagPos + kFormatTypeOffset) != kHandyPhoneForm) {
+    uint8_t form = in_.at(tagPos + kFormatTypeOffset);
+    if (form == kMobileStandardCompressedForm || form == kMobileStandardForm || form == kThirtyTwoChannelForm) {
+      std::size_t end = chunk_end(in_, tagPos);
+      mobileTracks_.push_back(sub_view(in_, tagPos + kFormatTypeOffset, end));
+      return end;
+    }
+    if (form != kHandyPhoneForm) {
       note_mobile_standard_form();
       return chunk_end(in_, tagPos);
     }
@@ -643,10 +663,25 @@ class SmafReader {
     store_score_tempo(score_.bytes.data(), song_.tempo);
   }
 
+  // Mobile-standard tracks are read on their own timeline; a file that also
+  // has handy-phone tracks keeps those.
+  void read_mobile_standard_tracks() {
+    if (mobileTracks_.empty()) return;
+    if (chunksRead_ > 0) {
+      song_.notices.emplace_back(kMixedFormsNotice);
+      return;
+    }
+    read_smaf_mobile_tracks(mobileTracks_, score_, song_, settings_);
+  }
+
   ByteView in_;
   Score& score_;
   SongInfo& song_;
+  const Settings& settings_;
   const ConversionOptions& options_;
+  uint8_t contentsCodeType_ = 0;
+  ByteView optionalData_;
+  std::vector<ByteView> mobileTracks_;
 
   ScoreTracks tracks_;
   bool stopped_ = false;

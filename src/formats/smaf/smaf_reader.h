@@ -2,9 +2,11 @@
 //
 // Every score track chunk in the handy-phone form (four channels, one-byte
 // note events) gives one score track per channel, from channel 0 up to the
-// highest channel that plays in it. The contents information supplies the
-// title and copyright. Score track chunks in the mobile-standard forms are
-// skipped with a notice in SongInfo::notices.
+// highest channel that plays in it. The contents information and the
+// optional data supply the texts. Score track chunks in the mobile-standard
+// forms are read by the mobile-standard reader when the file has no
+// handy-phone track; forms not known yet are skipped with a notice in
+// SongInfo::notices.
 #pragma once
 
 #include "common/byte_reader.h"
