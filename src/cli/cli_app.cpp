@@ -1,6 +1,7 @@
 #include "cli/cli_app.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "score/format_codes.h"
 #include "midi/midi_timing.h"
 #include "app/report_model.h"
+#include "shell/model/shell_rules_model.h"
 
 namespace mel::cli {
 
@@ -145,7 +147,16 @@ Converted convert_input(const CliRequest& request, const fs::path& input, int ou
       c.status = failure(err, kExitUnsupported, quoted(input) + ": " + dispatch_status_text(result.status));
       return c;
   }
-  if (result.output.empty()) {
+  // Readers never fail: random or cut-off bytes come out as a song without a
+  // note, which the window refuses to load. So does the tool, with the same
+  // answer on the score path and on the direct rewrite (which writes nothing
+  // at all for bytes that hold no MIDI file), so the song is asked first.
+  constexpr std::uintmax_t kAnyOutput = 1;
+  if (!conversion_is_playable(engine.song, kAnyOutput)) {
+    c.status = failure(err, kExitFailed, "no notes could be read from " + quoted(input));
+    return c;
+  }
+  if (!conversion_is_playable(engine.song, result.output.size())) {
     // Never hand on (or write) an empty file as if it were a song.
     c.status = failure(err, kExitFailed, "converting " + quoted(input) + " produced no data");
     return c;
@@ -283,7 +294,7 @@ int audio_outcome_status(AudioOutcome outcome, const std::string& what, const st
   switch (outcome) {
     case AudioOutcome::Done: return kExitOk;
     case AudioOutcome::NotAvailable:
-      return failure(err, kExitAudioUnavailable, "audio output is not available in this build");
+      return failure(err, kExitAudioUnavailable, "audio output is not available" + suffix);
     case AudioOutcome::SoundFontUnreadable:
       return failure(err, kExitAudioUnavailable, "cannot load the SoundFont" + suffix);
     case AudioOutcome::OutputUnwritable:
@@ -299,7 +310,8 @@ int audio_outcome_status(AudioOutcome outcome, const std::string& what, const st
 // Checks the things every audio command needs and converts the input for
 // playback. Returns the exit status; soundfont and c are filled on success.
 int prepare_audio(const CliRequest& request, fs::path& soundfont, Converted& c, std::ostream& err) {
-  if (!audio_available()) return failure(err, kExitAudioUnavailable, "audio output is not available in this build");
+  std::string reason;
+  if (!audio_available(reason)) return audio_outcome_status(AudioOutcome::NotAvailable, "", reason, err);
   std::optional<fs::path> found = find_soundfont(request.soundfont);
   if (!found) {
     return failure(err, kExitAudioUnavailable,
