@@ -354,6 +354,23 @@ TEST_F(CliTool, BatchConvertPrintsOneProgressLinePerFile) {
   EXPECT_FALSE(fs::exists(path("out/sub/c.mid")));
 }
 
+// One engine converts the whole batch, as the window's converts every file it
+// loads: nothing of one file may reach the next one's output.
+TEST_F(CliTool, BatchWritesWhatEachFileConvertsToAlone) {
+  write_bytes(path("a.mid"), small_midi_file());
+  write_bytes(path("p.dat"), {0x03, 0x84, 0x01, 0x02, 0x03, 0xFF});  // X-PmailDX: tempo 100, three quarter notes
+  write_bytes(path("q.dat"), {0x05, 0x82, 0x08, 0xFF});              // tempo 160, one half note
+  const char* const names[] = {"p", "a", "q"};
+  ToolRun batch = run({"convert", "p.dat", "a.mid", "q.dat", "-d", "out", "--to", "mid"});
+  ASSERT_EQ(batch.status, kExitOk) << batch.err;
+  for (const char* name : names) {
+    const std::string input = std::string(name) + (name[0] == 'a' ? ".mid" : ".dat");
+    ASSERT_EQ(run({"convert", input, "-o", std::string(name) + "-alone.mid"}).status, kExitOk) << input;
+    EXPECT_EQ(read_bytes(path("out/" + std::string(name) + ".mid")), read_bytes(path(std::string(name) + "-alone.mid")))
+        << input;
+  }
+}
+
 TEST_F(CliTool, BatchNeverReplacesItsOwnInputsOrOutputs) {
   const std::vector<uint8_t> melody = {0x04, 0x84, 0x01, 0x03, 0x05, 0xFF};  // X-PmailDX: tempo, length, C E G
   fs::create_directories(path("one"));
