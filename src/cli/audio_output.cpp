@@ -81,9 +81,9 @@ struct FluidApi {
 constexpr const char* kFluidSynthVariable = "MELVARINO_FLUIDSYNTH";
 constexpr const char* kFluidSynthLibrary = MEL_FLUIDSYNTH_LIBRARY;
 
-// The sound library's error handler and the function that installs it. The
-// sound library prints its own lines on stderr while the audio drivers look
-// for a sound card; the tool says in one line what came of it instead.
+// ALSA's error handler and the function that installs it. ALSA prints its own
+// lines on stderr while the audio drivers look for a sound card; the tool
+// says in one line what came of it instead.
 using SoundLibraryErrorHandler = void (*)(const char* file, int line, const char* function, int err,
                                           const char* format, ...);
 using SetSoundLibraryErrorHandler = int (*)(SoundLibraryErrorHandler);
@@ -119,7 +119,7 @@ const FluidApi* fluid_api(std::string& reason) {
     MEL_FLUID_FUNCTIONS(MEL_FLUID_LOOK_UP)
 #undef MEL_FLUID_LOOK_UP
     // Found among the synthesizer's own dependencies when it was built with
-    // that sound library; nothing to silence otherwise.
+    // ALSA; nothing to silence otherwise.
     SetSoundLibraryErrorHandler setHandler = nullptr;
     if (look_up(library, kSetSoundLibraryErrorHandler, setHandler)) setHandler(ignore_sound_library_error);
     return true;
