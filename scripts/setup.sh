@@ -10,6 +10,7 @@ packages=(
   wine wine64 xvfb xauth imagemagick
   locales fonts-ipafont-gothic
   midicsv libfluidsynth-dev fluidsynth timgm6mb-soundfont
+  time
 )
 
 missing=()

@@ -7,7 +7,12 @@
 #include <thread>
 
 #ifdef MEL_HAVE_FLUIDSYNTH
+#include <dlfcn.h>
+// Only for the types of the functions looked up below: the tool does not link
+// the library.
 #include <fluidsynth.h>
+
+#include <cstdlib>
 #endif
 
 namespace mel::cli {
@@ -36,7 +41,10 @@ std::optional<fs::path> find_soundfont(const std::optional<fs::path>& requested)
 
 #ifndef MEL_HAVE_FLUIDSYNTH
 
-bool audio_available() { return false; }
+bool audio_available(std::string& reason) {
+  reason = "this build has no synthesizer";
+  return false;
+}
 
 AudioOutcome render_midi_to_wav(const std::vector<uint8_t>&, const fs::path&, const fs::path&, std::string&) {
   return AudioOutcome::NotAvailable;
@@ -49,6 +57,79 @@ AudioOutcome play_midi(const std::vector<uint8_t>&, const fs::path&, std::string
 #else
 
 namespace {
+
+// The FluidSynth functions the tool calls. They are looked up in the library
+// when a render or play first needs them: linking it would load the
+// synthesizer and the sixty-odd libraries behind it at every start, for
+// convert, info and detect too.
+#define MEL_FLUID_FUNCTIONS(X)                                                                          \
+  X(new_fluid_settings) X(delete_fluid_settings) X(fluid_settings_setstr) X(fluid_settings_setnum)     \
+  X(fluid_settings_setint) X(new_fluid_synth) X(delete_fluid_synth) X(fluid_synth_sfload)              \
+  X(new_fluid_player) X(delete_fluid_player) X(fluid_player_add_mem) X(fluid_player_play)              \
+  X(fluid_player_get_status) X(fluid_player_join) X(new_fluid_file_renderer)                           \
+  X(delete_fluid_file_renderer) X(fluid_file_renderer_process_block) X(new_fluid_audio_driver)         \
+  X(delete_fluid_audio_driver) X(fluid_set_log_function)
+
+struct FluidApi {
+#define MEL_FLUID_POINTER(name) decltype(&::name) name = nullptr;
+  MEL_FLUID_FUNCTIONS(MEL_FLUID_POINTER)
+#undef MEL_FLUID_POINTER
+};
+
+// The library to load: MELVARINO_FLUIDSYNTH names another build of it (a
+// path or a library name); by default the one the tool was built against.
+constexpr const char* kFluidSynthVariable = "MELVARINO_FLUIDSYNTH";
+constexpr const char* kFluidSynthLibrary = MEL_FLUIDSYNTH_LIBRARY;
+
+// ALSA's error handler and the function that installs it. ALSA prints its own
+// lines on stderr while the audio drivers look for a sound card; the tool
+// says in one line what came of it instead.
+using SoundLibraryErrorHandler = void (*)(const char* file, int line, const char* function, int err,
+                                          const char* format, ...);
+using SetSoundLibraryErrorHandler = int (*)(SoundLibraryErrorHandler);
+constexpr const char* kSetSoundLibraryErrorHandler = "snd_lib_error_set_handler";
+
+void ignore_sound_library_error(const char*, int, const char*, int, const char*, ...) {}
+
+template <typename Function>
+bool look_up(void* library, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(dlsym(library, name));
+  return function != nullptr;
+}
+
+// Loads the library once for the life of the process (it is never unloaded:
+// its drivers keep threads). Returns nullptr, with the reason, when it cannot.
+const FluidApi* fluid_api(std::string& reason) {
+  static FluidApi api;
+  static std::string failure;
+  static const bool loaded = [] {
+    const char* requested = std::getenv(kFluidSynthVariable);
+    const char* name = requested && *requested ? requested : kFluidSynthLibrary;
+    void* library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+      const char* why = dlerror();
+      failure = why ? why : std::string("cannot load ") + name;
+      return false;
+    }
+#define MEL_FLUID_LOOK_UP(function)                                           \
+  if (!look_up(library, #function, api.function)) {                           \
+    failure = std::string(name) + " has no function " + #function;            \
+    return false;                                                             \
+  }
+    MEL_FLUID_FUNCTIONS(MEL_FLUID_LOOK_UP)
+#undef MEL_FLUID_LOOK_UP
+    // Found among the synthesizer's own dependencies when it was built with
+    // ALSA; nothing to silence otherwise.
+    SetSoundLibraryErrorHandler setHandler = nullptr;
+    if (look_up(library, kSetSoundLibraryErrorHandler, setHandler)) setHandler(ignore_sound_library_error);
+    return true;
+  }();
+  if (!loaded) {
+    reason = failure;
+    return nullptr;
+  }
+  return &api;
+}
 
 constexpr double kSampleRate = 44100.0;
 // The file renderer writes blocks of the synthesizer's period size.
@@ -78,16 +159,17 @@ void collect_log(int, const char* message, void*) {
   }
 }
 
-void silence_synth_log() {
-  fluid_set_log_function(FLUID_PANIC, collect_log, nullptr);
-  fluid_set_log_function(FLUID_ERR, collect_log, nullptr);
-  fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
-  fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
-  fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
+void silence_synth_log(const FluidApi& fluid) {
+  fluid.fluid_set_log_function(FLUID_PANIC, collect_log, nullptr);
+  fluid.fluid_set_log_function(FLUID_ERR, collect_log, nullptr);
+  fluid.fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
+  fluid.fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
+  fluid.fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
 }
 
 // Owns the FluidSynth objects of one render or playback, deleted in reverse.
 struct Synth {
+  const FluidApi& fluid;
   fluid_settings_t* settings = nullptr;
   fluid_synth_t* synth = nullptr;
   fluid_player_t* player = nullptr;
@@ -95,18 +177,18 @@ struct Synth {
   fluid_audio_driver_t* driver = nullptr;
   std::string log;
 
-  Synth() {
+  explicit Synth(const FluidApi& api) : fluid(api) {
     g_log_sink = &log;
-    silence_synth_log();
-    settings = new_fluid_settings();
-    if (settings) fluid_settings_setnum(settings, "synth.gain", kGain);
+    silence_synth_log(fluid);
+    settings = fluid.new_fluid_settings();
+    if (settings) fluid.fluid_settings_setnum(settings, "synth.gain", kGain);
   }
   ~Synth() {
-    if (driver) delete_fluid_audio_driver(driver);
-    if (renderer) delete_fluid_file_renderer(renderer);
-    if (player) delete_fluid_player(player);
-    if (synth) delete_fluid_synth(synth);
-    if (settings) delete_fluid_settings(settings);
+    if (driver) fluid.delete_fluid_audio_driver(driver);
+    if (renderer) fluid.delete_fluid_file_renderer(renderer);
+    if (player) fluid.delete_fluid_player(player);
+    if (synth) fluid.delete_fluid_synth(synth);
+    if (settings) fluid.delete_fluid_settings(settings);
     g_log_sink = nullptr;
   }
   Synth(const Synth&) = delete;
@@ -114,13 +196,13 @@ struct Synth {
 
   AudioOutcome start(const std::vector<uint8_t>& midi, const fs::path& soundfont, std::string& detail) {
     if (!settings) return fail(AudioOutcome::SynthFailed, detail);
-    synth = new_fluid_synth(settings);
+    synth = fluid.new_fluid_synth(settings);
     if (!synth) return fail(AudioOutcome::SynthFailed, detail);
-    if (fluid_synth_sfload(synth, soundfont.string().c_str(), 1) == FLUID_FAILED) {
+    if (fluid.fluid_synth_sfload(synth, soundfont.string().c_str(), 1) == FLUID_FAILED) {
       return fail(AudioOutcome::SoundFontUnreadable, detail);
     }
-    player = new_fluid_player(synth);
-    if (!player || fluid_player_add_mem(player, midi.data(), midi.size()) != FLUID_OK) {
+    player = fluid.new_fluid_player(synth);
+    if (!player || fluid.fluid_player_add_mem(player, midi.data(), midi.size()) != FLUID_OK) {
       return fail(AudioOutcome::SynthFailed, detail);
     }
     return AudioOutcome::Done;
@@ -149,10 +231,12 @@ fs::path temporary_name_beside(const fs::path& target) {
 
 }  // namespace
 
-bool audio_available() { return true; }
+bool audio_available(std::string& reason) { return fluid_api(reason) != nullptr; }
 
 AudioOutcome render_midi_to_wav(const std::vector<uint8_t>& midi, const fs::path& wav, const fs::path& soundfont,
                                 std::string& detail) {
+  const FluidApi* fluid = fluid_api(detail);
+  if (!fluid) return AudioOutcome::NotAvailable;
   fs::path temp = temporary_name_beside(wav);
   {
     // The renderer only says that it failed; creating the file first tells an
@@ -165,26 +249,26 @@ AudioOutcome render_midi_to_wav(const std::vector<uint8_t>& midi, const fs::path
   }
   AudioOutcome outcome = AudioOutcome::Done;
   {
-    Synth s;
-    fluid_settings_setstr(s.settings, "audio.file.name", temp.string().c_str());
-    fluid_settings_setstr(s.settings, "audio.file.type", "wav");
-    fluid_settings_setnum(s.settings, "synth.sample-rate", kSampleRate);
-    fluid_settings_setint(s.settings, "audio.period-size", kPeriodSize);
+    Synth s(*fluid);
+    fluid->fluid_settings_setstr(s.settings, "audio.file.name", temp.string().c_str());
+    fluid->fluid_settings_setstr(s.settings, "audio.file.type", "wav");
+    fluid->fluid_settings_setnum(s.settings, "synth.sample-rate", kSampleRate);
+    fluid->fluid_settings_setint(s.settings, "audio.period-size", kPeriodSize);
     // Follow the rendered samples, not the wall clock: renders as fast as it can.
-    fluid_settings_setstr(s.settings, "player.timing-source", "sample");
-    fluid_settings_setint(s.settings, "synth.lock-memory", 0);
+    fluid->fluid_settings_setstr(s.settings, "player.timing-source", "sample");
+    fluid->fluid_settings_setint(s.settings, "synth.lock-memory", 0);
     outcome = s.start(midi, soundfont, detail);
     if (outcome == AudioOutcome::Done) {
-      s.renderer = new_fluid_file_renderer(s.synth);
-      if (!s.renderer || fluid_player_play(s.player) != FLUID_OK) {
+      s.renderer = fluid->new_fluid_file_renderer(s.synth);
+      if (!s.renderer || fluid->fluid_player_play(s.player) != FLUID_OK) {
         outcome = s.fail(AudioOutcome::SynthFailed, detail);
       }
     }
     if (outcome == AudioOutcome::Done) {
       const long long maxBlocks = static_cast<long long>(kMaxRenderSeconds * kSampleRate / kPeriodSize);
       long long blocks = 0;
-      while (fluid_player_get_status(s.player) == FLUID_PLAYER_PLAYING && blocks < maxBlocks) {
-        if (fluid_file_renderer_process_block(s.renderer) != FLUID_OK) {
+      while (fluid->fluid_player_get_status(s.player) == FLUID_PLAYER_PLAYING && blocks < maxBlocks) {
+        if (fluid->fluid_file_renderer_process_block(s.renderer) != FLUID_OK) {
           outcome = s.fail(AudioOutcome::SynthFailed, detail);
           break;
         }
@@ -207,18 +291,20 @@ AudioOutcome render_midi_to_wav(const std::vector<uint8_t>& midi, const fs::path
 }
 
 AudioOutcome play_midi(const std::vector<uint8_t>& midi, const fs::path& soundfont, std::string& detail) {
-  Synth s;
-  fluid_settings_setnum(s.settings, "synth.sample-rate", kSampleRate);
+  const FluidApi* fluid = fluid_api(detail);
+  if (!fluid) return AudioOutcome::NotAvailable;
+  Synth s(*fluid);
+  fluid->fluid_settings_setnum(s.settings, "synth.sample-rate", kSampleRate);
   AudioOutcome outcome = s.start(midi, soundfont, detail);
   if (outcome != AudioOutcome::Done) return outcome;
   for (const char* driver : kAudioDrivers) {
-    if (fluid_settings_setstr(s.settings, "audio.driver", driver) != FLUID_OK) continue;
-    s.driver = new_fluid_audio_driver(s.settings, s.synth);
+    if (fluid->fluid_settings_setstr(s.settings, "audio.driver", driver) != FLUID_OK) continue;
+    s.driver = fluid->new_fluid_audio_driver(s.settings, s.synth);
     if (s.driver) break;
   }
   if (!s.driver) return s.fail(AudioOutcome::NoDevice, detail);
-  if (fluid_player_play(s.player) != FLUID_OK) return s.fail(AudioOutcome::SynthFailed, detail);
-  fluid_player_join(s.player);
+  if (fluid->fluid_player_play(s.player) != FLUID_OK) return s.fail(AudioOutcome::SynthFailed, detail);
+  fluid->fluid_player_join(s.player);
   std::this_thread::sleep_for(kPlayTail);
   return AudioOutcome::Done;
 }

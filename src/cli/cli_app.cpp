@@ -1,6 +1,7 @@
 #include "cli/cli_app.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "score/format_codes.h"
 #include "midi/midi_timing.h"
 #include "app/report_model.h"
+#include "shell/model/shell_rules_model.h"
 
 namespace mel::cli {
 
@@ -38,6 +40,22 @@ class FileAsClipboard : public ClipboardSource {
 
  private:
   fs::path path_;
+};
+
+// Hands the engine an input's FileAsClipboard for as long as that input is
+// converted.
+class InputAsClipboard {
+ public:
+  InputAsClipboard(Engine& engine, const fs::path& input) : engine_(engine), clipboard_(input) {
+    engine_.set_clipboard(&clipboard_);
+  }
+  ~InputAsClipboard() { engine_.set_clipboard(nullptr); }
+  InputAsClipboard(const InputAsClipboard&) = delete;
+  InputAsClipboard& operator=(const InputAsClipboard&) = delete;
+
+ private:
+  Engine& engine_;
+  FileAsClipboard clipboard_;
 };
 
 std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
@@ -91,12 +109,13 @@ int detect_melody_file(const fs::path& input, Engine& engine, std::ostream& err,
   return kExitOk;
 }
 
+// engine may have converted earlier inputs: like the window's, it reads each
+// file afresh and keeps only its buffers, so a batch does not allocate and
+// clear a new score buffer for every file.
 Converted convert_input(const CliRequest& request, const fs::path& input, int outputKind, bool forPlayback,
-                        std::ostream& err) {
+                        Engine& engine, std::ostream& err) {
   Converted c;
-  Engine engine;
-  FileAsClipboard clipboard(input);
-  engine.set_clipboard(&clipboard);
+  InputAsClipboard clipboard(engine, input);
   engine.settings = request.settings;
   c.status = detect_melody_file(input, engine, err, c.inputType);
   if (c.status != kExitOk) return c;
@@ -124,13 +143,25 @@ Converted convert_input(const CliRequest& request, const fs::path& input, int ou
                          std::string("writing ") + output_kind_name(outputKind) + " is not supported yet");
       return c;
     case DispatchStatus::InputDamaged:
+      // A direct rewrite that finds no MIDI header: bytes without a note get
+      // the score path's answer below; a song with notes is damaged.
+      if (!conversion_is_playable(engine.song, 1)) break;
       c.status = failure(err, kExitFailed, quoted(input) + ": " + dispatch_status_text(result.status));
       return c;
     default:
       c.status = failure(err, kExitUnsupported, quoted(input) + ": " + dispatch_status_text(result.status));
       return c;
   }
-  if (result.output.empty()) {
+  // Readers never fail: random or cut-off bytes come out as a song without a
+  // note, which the window refuses to load. So does the tool, with the same
+  // answer on the score path and on the direct rewrite (which writes nothing
+  // at all for bytes that hold no MIDI file), so the song is asked first.
+  constexpr std::uintmax_t kAnyOutput = 1;
+  if (!conversion_is_playable(engine.song, kAnyOutput)) {
+    c.status = failure(err, kExitFailed, "no notes could be read from " + quoted(input));
+    return c;
+  }
+  if (!conversion_is_playable(engine.song, result.output.size())) {
     // Never hand on (or write) an empty file as if it were a song.
     c.status = failure(err, kExitFailed, "converting " + quoted(input) + " produced no data");
     return c;
@@ -141,6 +172,12 @@ Converted convert_input(const CliRequest& request, const fs::path& input, int ou
   return c;
 }
 
+Converted convert_input(const CliRequest& request, const fs::path& input, int outputKind, bool forPlayback,
+                        std::ostream& err) {
+  Engine engine;
+  return convert_input(request, input, outputKind, forPlayback, engine, err);
+}
+
 bool same_file(const fs::path& a, const fs::path& b) {
   std::error_code ec;
   return fs::equivalent(a, b, ec) && !ec;
@@ -149,19 +186,30 @@ bool same_file(const fs::path& a, const fs::path& b) {
 // One convert call never replaces any of its own inputs, nor a file it has
 // already written: two inputs named alike in different folders would
 // otherwise leave only the last one's conversion in -d DIR.
+// Files are only compared (fs::equivalent) when their sizes agree, so a batch
+// asks the file system a few questions per file rather than a few per pair.
 class BatchOutputs {
  public:
-  explicit BatchOutputs(const std::vector<fs::path>& inputs) : inputs_(inputs) {}
+  explicit BatchOutputs(const std::vector<fs::path>& inputs) {
+    for (const fs::path& input : inputs) {
+      std::error_code ec;
+      std::uintmax_t size = fs::file_size(input, ec);
+      if (!ec) inputs_.push_back({input, input, size});
+    }
+  }
 
   // Reports and returns the exit status when output is taken; kExitOk if free.
   int check(const fs::path& output, std::ostream& err) const {
-    for (const fs::path& input : inputs_) {
-      if (same_file(input, output)) {
-        return failure(err, kExitOutputUnwritable, "will not overwrite the input " + quoted(input));
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(output, ec);
+    if (ec) return kExitOk;  // nothing there (or a folder, which the write refuses)
+    for (const Known& input : inputs_) {
+      if (input.size == size && same_file(input.path, output)) {
+        return failure(err, kExitOutputUnwritable, "will not overwrite the input " + quoted(input.path));
       }
     }
-    for (const Written& earlier : written_) {
-      if (same_file(earlier.output, output)) {
+    for (const Known& earlier : written_) {
+      if (earlier.size == size && same_file(earlier.path, output)) {
         return failure(err, kExitOutputUnwritable, "will not overwrite " + quoted(output) +
                                                        ", written from " + quoted(earlier.input) + " just before");
       }
@@ -169,15 +217,18 @@ class BatchOutputs {
     return kExitOk;
   }
 
-  void add(const fs::path& input, const fs::path& output) { written_.push_back({input, output}); }
+  void add(const fs::path& input, const fs::path& output, std::uintmax_t size) {
+    written_.push_back({output, input, size});
+  }
 
  private:
-  struct Written {
-    fs::path input;
-    fs::path output;
+  struct Known {
+    fs::path path;
+    fs::path input;  // what it was written from (the file itself for an input)
+    std::uintmax_t size;
   };
-  const std::vector<fs::path>& inputs_;
-  std::vector<Written> written_;
+  std::vector<Known> inputs_;
+  std::vector<Known> written_;
 };
 
 int write_output(const fs::path& output, const std::vector<uint8_t>& bytes, std::ostream& err) {
@@ -241,6 +292,7 @@ int run_convert(const CliRequest& request, std::ostream& out, std::ostream& err)
   const std::size_t total = request.inputs.size();
   const TargetFormat target = request.target ? *request.target : *target_for_path(*request.output);
   BatchOutputs outputs(request.inputs);
+  Engine engine;
   int firstFailure = kExitOk;
   for (std::size_t i = 0; i < total; ++i) {
     const fs::path& input = request.inputs[i];
@@ -253,10 +305,10 @@ int run_convert(const CliRequest& request, std::ostream& out, std::ostream& err)
     if (status == kExitOk) {
       CliRequest single = request;
       if (target.mailText) single.settings.writers.mailBase64 = 1;
-      Converted c = convert_input(single, input, target.kind, false, err);
+      Converted c = convert_input(single, input, target.kind, false, engine, err);
       status = c.status == kExitOk ? write_output(output, c.bytes, err) : c.status;
+      if (status == kExitOk) outputs.add(input, output, c.bytes.size());
     }
-    if (status == kExitOk) outputs.add(input, output);
     if (status != kExitOk && firstFailure == kExitOk) firstFailure = status;
   }
   return firstFailure;
@@ -268,7 +320,7 @@ int audio_outcome_status(AudioOutcome outcome, const std::string& what, const st
   switch (outcome) {
     case AudioOutcome::Done: return kExitOk;
     case AudioOutcome::NotAvailable:
-      return failure(err, kExitAudioUnavailable, "audio output is not available in this build");
+      return failure(err, kExitAudioUnavailable, "audio output is not available" + suffix);
     case AudioOutcome::SoundFontUnreadable:
       return failure(err, kExitAudioUnavailable, "cannot load the SoundFont" + suffix);
     case AudioOutcome::OutputUnwritable:
@@ -284,7 +336,8 @@ int audio_outcome_status(AudioOutcome outcome, const std::string& what, const st
 // Checks the things every audio command needs and converts the input for
 // playback. Returns the exit status; soundfont and c are filled on success.
 int prepare_audio(const CliRequest& request, fs::path& soundfont, Converted& c, std::ostream& err) {
-  if (!audio_available()) return failure(err, kExitAudioUnavailable, "audio output is not available in this build");
+  std::string reason;
+  if (!audio_available(reason)) return audio_outcome_status(AudioOutcome::NotAvailable, "", reason, err);
   std::optional<fs::path> found = find_soundfont(request.soundfont);
   if (!found) {
     return failure(err, kExitAudioUnavailable,
