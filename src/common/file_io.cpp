@@ -1,5 +1,6 @@
 #include "common/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -16,6 +17,11 @@ std::optional<std::vector<uint8_t>> read_whole_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::vector<uint8_t> bytes;
+  // Sized from the file system when it can tell, so a large file is not
+  // copied through a doubling buffer; the loop still reads what is there.
+  constexpr std::uintmax_t kLargestReservation = 64u << 20;
+  const std::uintmax_t expected = fs::file_size(path, ec);
+  if (!ec) bytes.reserve(static_cast<std::size_t>(std::min(expected, kLargestReservation)));
   char chunk[65536];
   while (in) {
     in.read(chunk, sizeof chunk);
