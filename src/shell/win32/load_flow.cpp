@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "common/path_util.h"
+#include "controls/cg_button.h"
 #include "shell/model/load_flow_model.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/shell_menu.h"
@@ -55,7 +56,7 @@ void truncate_file(const std::filesystem::path& path) {
 
 void set_bitmap(HWND button, const char* name) {
   const std::wstring wide = widen(name);
-  SendMessageW(button, WM_USER + 2, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  SendMessageW(button, kCgSetBitmap, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void set_check(HWND button, bool checked) {

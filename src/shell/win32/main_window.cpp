@@ -1,4 +1,5 @@
 #include "shell/win32/main_window.h"
+#include "shell/win32/shell_commands.h"
 
 #include <mmsystem.h>
 
@@ -15,6 +16,7 @@
 #include "shell/win32/shell_sources.h"
 #include "shell/win32/win32_profile.h"
 #include "shell/win32/win_text.h"
+#include "shell/win32/window_messages.h"
 
 namespace mel {
 namespace {
@@ -647,15 +649,15 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam,
       on_key_up(*state, lParam);
       return 0;
     case WM_TIMER:
-      if (wParam == cmd::kTickTimer || wParam == 0) on_tick(*state);
+      if (wParam == kTickTimer || wParam == 0) on_tick(*state);
       return 0;
     case MM_MCINOTIFY:
       on_mci_notify(*state, static_cast<int>(wParam));
       return 0;
-    case WM_USER + cmd::kMsgEndOfPlayback:
+    case kMsgEndOfPlayback:
       on_end_of_playback(*state);
       return 0;
-    case WM_USER + cmd::kMsgButtonRightClicked:
+    case kCgNotifyRightClicked:
       on_button_right_clicked(*state, static_cast<int>(wParam));
       return 0;
     case WM_MENUSELECT:
@@ -685,9 +687,9 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam,
 void WindowPlayerHost::show_device_error(const std::string& text) {
   show_message(state_, text, "ERROR", MB_OK | MB_ICONWARNING);
 }
-void WindowPlayerHost::start_tick_timer() { SetTimer(state_.hwnd, cmd::kTickTimer, cmd::kTickPeriodMs, nullptr); }
-void WindowPlayerHost::stop_tick_timer() { KillTimer(state_.hwnd, cmd::kTickTimer); }
-void WindowPlayerHost::end_of_playback() { SendMessageW(state_.hwnd, WM_USER + cmd::kMsgEndOfPlayback, 0, 0); }
+void WindowPlayerHost::start_tick_timer() { SetTimer(state_.hwnd, kTickTimer, kTickPeriodMs, nullptr); }
+void WindowPlayerHost::stop_tick_timer() { KillTimer(state_.hwnd, kTickTimer); }
+void WindowPlayerHost::end_of_playback() { SendMessageW(state_.hwnd, kMsgEndOfPlayback, 0, 0); }
 
 void set_button_hints(ShellState& state) {
   for (int i = 0; i < kButtonCount; ++i) {

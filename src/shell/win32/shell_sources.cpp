@@ -4,6 +4,7 @@
 
 #include "shell/model/command_line_model.h"
 #include "shell/win32/main_window.h"
+#include "shell/win32/shell_commands.h"
 #include "shell/win32/win_text.h"
 
 namespace mel {

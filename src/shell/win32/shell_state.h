@@ -160,6 +160,10 @@ class ModalScope {
   ShellState& state_;
 };
 
+inline bool index_inside_playlist(const ShellState& state) {
+  return state.currentIndex >= 0 && state.currentIndex < static_cast<int>(state.playlist.size());
+}
+
 // The state of a main window, or nullptr.
 ShellState* shell_state_of(HWND window);
 
