@@ -1,6 +1,7 @@
 #include "shell/win32/commands_files.h"
 
 #include "shell/model/command_ids.h"
+#include "shell/model/key_map_model.h"
 #include "shell/model/menu_model.h"
 #include "shell/model/shell_rules_model.h"
 #include "shell/win32/load_flow.h"
@@ -11,22 +12,19 @@
 namespace mel {
 namespace {
 
-// The keyboard shortcuts send this lParam: Ctrl then counts as released.
-constexpr LPARAM kFromShortcut = 1;
-
 // The name an open command opens: the open dialog's choice, the last created
 // file or a recent entry; empty when there is nothing to open.
 std::filesystem::path name_to_open(ShellState& state, int id) {
   if (id == cmd::kOpen) {
-    std::filesystem::path name = state.currentFile;
+    std::filesystem::path name = state.playlist.currentFile;
     const ModalScope modal(state);
     const bool chosen =
         state.options.openDialog ? state.options.openDialog(state.hwnd, name) : open_file_dialog(state, name);
     return chosen ? name : std::filesystem::path();
   }
-  if (id == cmd::kOpenLastCreated) return state.lastCreated;
+  if (id == cmd::kOpenLastCreated) return state.playlist.lastCreated;
   const std::size_t entry = static_cast<std::size_t>(id - cmd::kRecentFirst + 1);
-  return entry < state.recent.size() ? state.recent[entry] : std::filesystem::path();
+  return entry < state.playlist.recent.size() ? state.playlist.recent[entry] : std::filesystem::path();
 }
 
 // Open (14), open the last created file (103), a recent file (1201..1210):
@@ -36,12 +34,12 @@ void open_file(ShellState& state, int id, LPARAM lParam) {
   const bool ctrl = lParam != kFromShortcut && key_is_down(VK_CONTROL);
   const std::filesystem::path name = name_to_open(state, id);
   if (name.empty()) return;
-  if (ctrl && static_cast<int>(state.playlist.size()) >= state.files) return;
-  if (!ctrl) state.playlist.clear();
-  state.currentIndex = static_cast<int>(state.playlist.size());
+  if (ctrl && state.playlist.full()) return;
+  if (!ctrl) state.playlist.entries.clear();
+  state.playlist.currentIndex = state.playlist.count();
   const int type = state.engine.detect(name);
   accept_path(state, name, type);
-  state.currentFile = index_inside_playlist(state) ? state.playlist[state.currentIndex] : std::filesystem::path();
+  state.playlist.currentFile = state.playlist.current_entry();
   state.engine.ReloadRequest = kReloadReadFile;
   if (state.settings.autoreset == 1) on_command(state, cmd::kResetKeySpeed, 1);
   load_current_file(state);

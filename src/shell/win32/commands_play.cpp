@@ -12,16 +12,16 @@ namespace {
 // Ticks the counter keeps a title or message before it shows the position.
 constexpr int kCounterHoldTicks = 5;
 
-SequencerPlayer& player_of(ShellState& state) { return *state.player; }
+SequencerPlayer& player_of(ShellState& state) { return *state.playback.player; }
 
 void set_scroll_range_to_length(ShellState& state) {
-  SetScrollRange(state.scroll, SB_CTL, 0, static_cast<int>(player_of(state).length() - 1), TRUE);
+  SetScrollRange(state.controls.scroll, SB_CTL, 0, static_cast<int>(player_of(state).length() - 1), TRUE);
 }
 
 void play(ShellState& state) {
   SequencerPlayer& player = player_of(state);
   if (player.state() == PlayerState::Playing) return;
-  if (key_is_down(VK_CONTROL) && index_inside_playlist(state)) {
+  if (key_is_down(VK_CONTROL) && state.playlist.index_inside()) {
     const bool paused = player.state() == PlayerState::Paused;
     state.engine.ReloadRequest = kReloadReadFile;
     load_current_file(state);
@@ -30,8 +30,8 @@ void play(ShellState& state) {
   if (player.state() == PlayerState::Paused) {
     player.resume();
   } else {
-    if (state.playlist.empty()) on_command(state, cmd::kOpen, 0);
-    if (state.playlist.empty()) return;
+    if (state.playlist.entries.empty()) on_command(state, cmd::kOpen, 0);
+    if (state.playlist.entries.empty()) return;
     player.play_from_start();
   }
   set_scroll_range_to_length(state);
@@ -39,7 +39,7 @@ void play(ShellState& state) {
 
 void stop(ShellState& state) {
   player_of(state).stop();
-  SetScrollPos(state.scroll, SB_CTL, 0, TRUE);
+  SetScrollPos(state.controls.scroll, SB_CTL, 0, TRUE);
   show_title_on_counter(state);
 }
 
@@ -69,8 +69,8 @@ void toggle_loop(ShellState& state) {
 }
 
 void toggle_intro(ShellState& state) {
-  state.intro = !state.intro;
-  set_item_checked(state, cmd::kIntro, state.intro);
+  state.playback.intro = !state.playback.intro;
+  set_item_checked(state, cmd::kIntro, state.playback.intro);
 }
 
 }  // namespace
@@ -78,15 +78,15 @@ void toggle_intro(ShellState& state) {
 void load_entry(ShellState& state, bool doNotStart) {
   SequencerPlayer& player = player_of(state);
   if (player.state() == PlayerState::Playing) player.stop();
-  SetScrollPos(state.scroll, SB_CTL, 0, TRUE);
+  SetScrollPos(state.controls.scroll, SB_CTL, 0, TRUE);
   state.engine.ReloadRequest = kReloadReadFile;
-  state.currentFile = index_inside_playlist(state) ? state.playlist[state.currentIndex] : std::filesystem::path();
+  state.playlist.currentFile = state.playlist.current_entry();
   if (state.settings.autoreset == 1) on_command(state, cmd::kResetKeySpeed, 1);
   load_current_file(state);
   show_title_on_counter(state);
-  if (!doNotStart && !state.playlist.empty()) {
+  if (!doNotStart && !state.playlist.entries.empty()) {
     post_command(state, cmd::kPlay);
-    if (!state.engine.song.title.empty()) state.counterHold = kCounterHoldTicks;
+    if (!state.engine.song.title.empty()) state.display.counterHold = kCounterHoldTicks;
   }
 }
 

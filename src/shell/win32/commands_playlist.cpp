@@ -9,10 +9,10 @@ namespace mel {
 // new entry only if it was running. Shuffle (304) and playing the clipboard
 // (305) are not handled yet.
 void on_playlist_command(ShellState& state, int id, LPARAM) {
-  const int target = playlist_move_target(id, state.currentIndex, static_cast<int>(state.playlist.size()));
+  const int target = playlist_move_target(id, state.playlist.currentIndex, state.playlist.count());
   if (target < 0) return;
-  state.currentIndex = target;
-  load_entry(state, state.player->state() != PlayerState::Playing);
+  state.playlist.currentIndex = target;
+  load_entry(state, state.playback.player->state() != PlayerState::Playing);
 }
 
 }  // namespace mel

@@ -12,9 +12,9 @@ void toggle_multi_track_select(ShellState& state) {
   multi = multi ? 0 : 1;
   set_item_checked(state, cmd::kMultiTrackSelect, multi == 1);
   for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
-    HWND button = state.trackButtons[k];
+    HWND button = state.controls.trackButtons[k];
     SendMessageW(button, BM_SETSTYLE, multi ? BS_CHECKBOX : BS_RADIOBUTTON, TRUE);
-    EnableWindow(button, state.songLoaded && k < state.engine.song.trackCount);
+    EnableWindow(button, state.load.songLoaded && k < state.engine.song.trackCount);
     ShowWindow(button, state.settings.tracpanel ? SW_SHOW : SW_HIDE);
   }
 }

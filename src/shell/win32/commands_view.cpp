@@ -15,7 +15,7 @@ namespace {
 // The check mark of the colour popup sits on the `dispcolor` entry.
 void check_colour_item(ShellState& state) {
   for (int id = cmd::kColourFirst; id <= cmd::kColourRandom; ++id) {
-    CheckMenuItem(state.colourPopup, id,
+    CheckMenuItem(state.controls.colourPopup, id,
                   MF_BYCOMMAND | (id - cmd::kColourFirst + 1 == state.settings.dispcolor ? MF_CHECKED : MF_UNCHECKED));
   }
 }
@@ -30,8 +30,8 @@ void load_settings_file(ShellState& state) {
   const int multiTrackSelect = state.engine.settings.play.MultiTrackSelect;
   state.settings = loaded;
 
-  state.controlFlags = loaded.control_flags() | (state.controlFlags & kFlagExitAfterPlay);
-  state.effectiveColour = effective_display_colour(loaded.dispcolor, std::rand(), GetTickCount());
+  state.display.controlFlags = loaded.control_flags() | (state.display.controlFlags & kFlagExitAfterPlay);
+  state.display.effectiveColour = effective_display_colour(loaded.dispcolor, std::rand(), GetTickCount());
   check_view_items(state);
   check_colour_item(state);
   set_button_hints(state);
@@ -49,7 +49,7 @@ void load_settings_file(ShellState& state) {
 }
 
 void save_settings_file(ShellState& state) {
-  state.settings.take_control_flags(state.controlFlags);
+  state.settings.take_control_flags(state.display.controlFlags);
   state.settings.addtrac = state.engine.settings.play.MultiTrackSelect;
   take_settings_from_engine(state.engine.settings, state.settings);
   Win32Profile profile(state.options.profilePath);
@@ -83,16 +83,16 @@ unsigned control_flag_of(int id) {
 }
 
 void toggle_control_flag(ShellState& state, int id, unsigned flag) {
-  state.controlFlags ^= flag;
-  set_item_checked(state, id, (state.controlFlags & flag) != 0);
+  state.display.controlFlags ^= flag;
+  set_item_checked(state, id, (state.display.controlFlags & flag) != 0);
   post_relayout(state, kRelayoutRecompute);
 }
 
 void choose_display_colour(ShellState& state, int id) {
   state.settings.dispcolor = id - cmd::kColourFirst + 1;
-  state.effectiveColour = effective_display_colour(state.settings.dispcolor, std::rand(), GetTickCount());
+  state.display.effectiveColour = effective_display_colour(state.settings.dispcolor, std::rand(), GetTickCount());
   check_colour_item(state);
-  InvalidateRect(state.counter, nullptr, TRUE);
+  InvalidateRect(state.controls.counter, nullptr, TRUE);
 }
 
 }  // namespace
