@@ -22,17 +22,19 @@ constexpr int kInstrumentNameCount = 128;
 struct PlaylistState {
   std::vector<std::filesystem::path> entries;  // in play order
   int currentIndex = 0;
-  int capacity = 255;  // `files`
+  int capacity = 255;                         // `files`
   std::vector<std::filesystem::path> recent;  // most recent first
-  std::filesystem::path currentFile;   // the file being played; the open dialog's start
-  std::filesystem::path lastCreated;   // the last file a create command wrote
-  std::filesystem::path saveFolder;    // where the save dialog opens
+  std::filesystem::path currentFile;          // the file being played; the open dialog's start
+  std::filesystem::path lastCreated;          // the last file a create command wrote
+  std::filesystem::path saveFolder;           // where the save dialog opens
 
   int count() const { return static_cast<int>(entries.size()); }
   bool full() const { return count() >= capacity; }
   bool index_inside() const { return currentIndex >= 0 && currentIndex < count(); }
   // The entry at the current index; empty when the index is outside the list.
-  std::filesystem::path current_entry() const { return index_inside() ? entries[currentIndex] : std::filesystem::path(); }
+  std::filesystem::path current_entry() const {
+    return index_inside() ? entries[currentIndex] : std::filesystem::path();
+  }
 };
 
 // What the window shows and the layout's bookkeeping.

@@ -47,9 +47,7 @@ void stop(ShellState& state) {
 void reconvert(ShellState& state) {
   SequencerPlayer& player = player_of(state);
   switch (player.state()) {
-    case PlayerState::Stopped:
-      load_current_file(state);
-      break;
+    case PlayerState::Stopped: load_current_file(state); break;
     case PlayerState::Playing:
       player.pause(true);
       load_current_file(state);

@@ -8,9 +8,9 @@
 #include "common/path_util.h"
 #include "controls/cg_button.h"
 #include "shell/model/load_flow_model.h"
+#include "shell/model/shell_rules_model.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/shell_menu.h"
-#include "shell/model/shell_rules_model.h"
 #include "shell/win32/win_text.h"
 
 namespace mel {

@@ -1,5 +1,4 @@
 #include "shell/win32/main_window.h"
-#include "shell/win32/shell_commands.h"
 
 #include <mmsystem.h>
 
@@ -11,8 +10,9 @@
 #include "shell/model/instrument_names_model.h"
 #include "shell/model/key_map_model.h"
 #include "shell/model/layout_model.h"
-#include "shell/win32/load_flow.h"
 #include "shell/model/load_flow_model.h"
+#include "shell/win32/load_flow.h"
+#include "shell/win32/shell_commands.h"
 #include "shell/win32/shell_menu.h"
 #include "shell/win32/shell_sources.h"
 #include "shell/win32/win32_profile.h"
@@ -137,8 +137,8 @@ DWORD track_button_style(const ShellState& state) {
 
 void create_controls(ShellState& state) {
   for (int i = 0; i < kButtonCount; ++i) {
-    state.controls.buttons[i] =
-        create_child(state, 0, kCgButtonClassName, widen(kButtonSpecs[i].bitmap), kBitmapButtonStyle, kButtonSpecs[i].id);
+    state.controls.buttons[i] = create_child(state, 0, kCgButtonClassName, widen(kButtonSpecs[i].bitmap),
+                                             kBitmapButtonStyle, kButtonSpecs[i].id);
   }
   state.controls.scroll = create_child(state, 0, L"SCROLLBAR", L"", WS_CHILD | SBS_HORZ, 0);
   state.controls.counter =
@@ -147,9 +147,12 @@ void create_controls(ShellState& state) {
     state.controls.trackButtons[k] =
         create_child(state, 0, L"BUTTON", std::to_wstring(k + 1), track_button_style(state), cmd::kTrackFirst + k);
   }
-  state.controls.allTracksButton = create_child(state, 0, L"BUTTON", widen("全"), WS_CHILD | BS_RADIOBUTTON, cmd::kAllTracks);
-  state.controls.splitButton = create_child(state, 0, L"BUTTON", widen("分解"), WS_CHILD | BS_CHECKBOX, cmd::kTrackSplit);
-  state.controls.standardButton = create_child(state, 0, L"BUTTON", widen("標準"), WS_CHILD | BS_CHECKBOX, cmd::kMidiStandard);
+  state.controls.allTracksButton =
+      create_child(state, 0, L"BUTTON", widen("全"), WS_CHILD | BS_RADIOBUTTON, cmd::kAllTracks);
+  state.controls.splitButton =
+      create_child(state, 0, L"BUTTON", widen("分解"), WS_CHILD | BS_CHECKBOX, cmd::kTrackSplit);
+  state.controls.standardButton =
+      create_child(state, 0, L"BUTTON", widen("標準"), WS_CHILD | BS_CHECKBOX, cmd::kMidiStandard);
 }
 
 void create_popups(ShellState& state) {
@@ -215,7 +218,7 @@ void create_player(ShellState& state) {
   int choice = state.options.sequencerOverride >= 0 ? state.options.sequencerOverride : state.settings.sequencer;
   if (choice == kSequencerAutomatic) choice = mci_sequencer_can_play() ? kSequencerMci : kSequencerBuiltin;
   state.playback.device = choice == kSequencerMci ? make_mci_sequencer(state.hwnd)
-                                         : make_builtin_sequencer(state.hwnd, state.options.clockScale);
+                                                  : make_builtin_sequencer(state.hwnd, state.options.clockScale);
   state.playback.host = std::make_unique<WindowPlayerHost>(state);
   state.playback.player = std::make_unique<SequencerPlayer>(*state.playback.device, *state.playback.host);
 }
@@ -263,7 +266,8 @@ bool on_create(ShellState& state) {
     if (attached) SetMenu(state.hwnd, state.controls.menu);
     initialisation_pass(state);
   }
-  CheckMenuItem(state.controls.colourPopup, cmd::kColourFirst + state.settings.dispcolor - 1, MF_BYCOMMAND | MF_CHECKED);
+  CheckMenuItem(state.controls.colourPopup, cmd::kColourFirst + state.settings.dispcolor - 1,
+                MF_BYCOMMAND | MF_CHECKED);
 
   create_temporary_midi_file(state);
   load_instrument_name_list(state);
@@ -298,7 +302,8 @@ void on_destroy(ShellState& state) {
   state.controls.menu = nullptr;
   state.engine.release();
   delete_temporary_midi_file(state);
-  for (HMENU* popup : {&state.controls.previousPopup, &state.controls.nextPopup, &state.controls.recentPopup, &state.controls.colourPopup}) {
+  for (HMENU* popup : {&state.controls.previousPopup, &state.controls.nextPopup, &state.controls.recentPopup,
+                       &state.controls.colourPopup}) {
     if (*popup) DestroyMenu(*popup);
     *popup = nullptr;
   }
@@ -318,7 +323,8 @@ void place(HWND control, const ControlRect& rect) {
 }
 
 void on_size(ShellState& state, int width) {
-  const ControlLayout layout = layout_controls(view_of(state.display, state.settings), width, state.settings.scrollsizex, state.display.relayoutRunning);
+  const ControlLayout layout = layout_controls(view_of(state.display, state.settings), width,
+                                               state.settings.scrollsizex, state.display.relayoutRunning);
   if (!state.display.relayoutRunning) state.settings.scrollsizex = layout.rememberedScrollWidth;
   const ControlRect* row[kButtonCount] = {&layout.play,     &layout.stop,   &layout.pause,     &layout.open,
                                           &layout.keyDown,  &layout.keyUp,  &layout.tempoDown, &layout.tempoUp,
@@ -417,7 +423,8 @@ void on_paint(ShellState& state) {
   if (counter_shown(state.display)) draw_counter_frame(state, dc);
   InvalidateRect(state.controls.scroll, nullptr, FALSE);
   EndPaint(state.hwnd, &paint);
-  if (menu_should_be_attached(state.display) && needs_height_fix(client_height(state.hwnd), content_height(view_of(state.display, state.settings))) &&
+  if (menu_should_be_attached(state.display) &&
+      needs_height_fix(client_height(state.hwnd), content_height(view_of(state.display, state.settings))) &&
       state.display.heightFixesInRow < kMaxHeightFixesInRow) {
     ++state.display.heightFixesInRow;
     post_relayout(state, kRelayoutKeepWidth);
@@ -594,9 +601,7 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam,
     case WM_SIZE:
       on_size(*state, LOWORD(lParam));
       return 0;
-    case WM_GETMINMAXINFO:
-      on_get_min_max_info(state->display, reinterpret_cast<MINMAXINFO*>(lParam));
-      return 0;
+    case WM_GETMINMAXINFO: on_get_min_max_info(state->display, reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
     case WM_NCLBUTTONDBLCLK:
       if (wParam == HTCAPTION) relayout_now(*state, lParam);
       return 0;
@@ -609,21 +614,15 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam,
     case WM_KEYDOWN:
       on_key_down(*state, lParam);
       return 0;
-    case WM_KEYUP:
-      key_up(state->keys, scan_code_of(lParam));
-      return 0;
+    case WM_KEYUP: key_up(state->keys, scan_code_of(lParam)); return 0;
     case WM_TIMER:
       if (wParam == kTickTimer || wParam == 0) on_tick(*state);
       return 0;
     case MM_MCINOTIFY:
       on_mci_notify(*state, static_cast<int>(wParam));
       return 0;
-    case kMsgEndOfPlayback:
-      on_end_of_playback(*state);
-      return 0;
-    case kCgNotifyRightClicked:
-      on_button_right_clicked(*state, static_cast<int>(wParam));
-      return 0;
+    case kMsgEndOfPlayback: on_end_of_playback(*state); return 0;
+    case kCgNotifyRightClicked: on_button_right_clicked(*state, static_cast<int>(wParam)); return 0;
     case WM_MENUSELECT:
       on_menu_select(*state);
       return 0;
@@ -701,7 +700,9 @@ int run_message_loop(HWND mainWindow) {
 
 void post_relayout(ShellState& state, LPARAM mode) { PostMessageW(state.hwnd, WM_NCLBUTTONDBLCLK, HTCAPTION, mode); }
 
-void set_counter_text(ShellState& state, const std::string& text) { SetWindowTextW(state.controls.counter, widen(text).c_str()); }
+void set_counter_text(ShellState& state, const std::string& text) {
+  SetWindowTextW(state.controls.counter, widen(text).c_str());
+}
 
 void show_title_on_counter(ShellState& state) { set_counter_text(state, state.engine.song.title); }
 

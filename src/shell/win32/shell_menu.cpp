@@ -67,9 +67,11 @@ void install_instruments(ShellState& state, bool haveFiles) {
       AppendMenuW(instrumentPopup, MF_STRING | greyed_unless(haveFiles), entry.id, widen(entry.text).c_str());
     }
   }
-  state.menus.instrumentIndex = instrument_index_for_program(state.menus.instruments, state.engine.settings.play.melody);
+  state.menus.instrumentIndex =
+      instrument_index_for_program(state.menus.instruments, state.engine.settings.play.melody);
   for (const InstrumentEntry& entry : state.menus.instruments) {
-    const bool checked = state.menus.instrumentIndex >= 0 && entry.id == cmd::kInstrumentFirst + state.menus.instrumentIndex;
+    const bool checked =
+        state.menus.instrumentIndex >= 0 && entry.id == cmd::kInstrumentFirst + state.menus.instrumentIndex;
     CheckMenuItem(state.controls.menu, entry.id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
   }
 }

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "playback/player_model.h"
+#include "app/settings_model.h"
 #include "convert/engine.h"
+#include "playback/player_model.h"
 #include "shell/model/command_ids.h"
 #include "shell/model/menu_model.h"
 #include "shell/model/shell_state_model.h"
-#include "app/settings_model.h"
 
 namespace mel {
 

@@ -25,23 +25,24 @@ TEST_P(CommandAreaTest, RoutesTheIdToItsArea) { EXPECT_EQ(cmd::command_area(GetP
 
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, CommandAreaTest,
-    ::testing::Values(AreaCase{cmd::kPlay, CommandArea::Play}, AreaCase{cmd::kOpen, CommandArea::Files},
-                      AreaCase{cmd::kTempoUp, CommandArea::Play}, AreaCase{cmd::kSaveButton, CommandArea::Files},
-                      AreaCase{cmd::kLoadEntry, CommandArea::Play}, AreaCase{cmd::kSaveSettings, CommandArea::View},
-                      AreaCase{cmd::kHandOver, CommandArea::None},  // arrives as WM_COPYDATA
-                      AreaCase{cmd::kProperties, CommandArea::Dialogs}, AreaCase{105, CommandArea::None},
-                      AreaCase{cmd::kCreateFirst, CommandArea::Files}, AreaCase{cmd::kExternalSeparator, CommandArea::None},
-                      AreaCase{cmd::kExternalLast, CommandArea::Files}, AreaCase{cmd::kResetKeySpeed, CommandArea::Tracks},
-                      AreaCase{cmd::kConversionDetail, CommandArea::Dialogs}, AreaCase{cmd::kThreeTimes, CommandArea::Play},
-                      AreaCase{cmd::kTrackLast, CommandArea::Tracks}, AreaCase{cmd::kTrackLast + 1, CommandArea::None},
-                      AreaCase{cmd::kPerTrackInstrument, CommandArea::Dialogs},
-                      AreaCase{cmd::kInstrumentLast, CommandArea::Tracks}, AreaCase{cmd::kPerTrackVolume, CommandArea::Dialogs},
-                      AreaCase{cmd::kClipboardPlay, CommandArea::Playlist}, AreaCase{cmd::kIntro, CommandArea::Play},
-                      AreaCase{cmd::kShowSaveButton, CommandArea::View}, AreaCase{cmd::kAbout, CommandArea::Dialogs},
-                      AreaCase{cmd::kPreviousPopupFirst + cmd::kPopupLength - 1, CommandArea::Playlist},
-                      AreaCase{cmd::kPreviousPopupFirst + cmd::kPopupLength, CommandArea::None},
-                      AreaCase{cmd::kNextPopupFirst, CommandArea::Playlist}, AreaCase{cmd::kRecentLast, CommandArea::Files},
-                      AreaCase{cmd::kColourRandom, CommandArea::View}, AreaCase{cmd::kColourRandom + 1, CommandArea::None}));
+    ::testing::Values(
+        AreaCase{cmd::kPlay, CommandArea::Play}, AreaCase{cmd::kOpen, CommandArea::Files},
+        AreaCase{cmd::kTempoUp, CommandArea::Play}, AreaCase{cmd::kSaveButton, CommandArea::Files},
+        AreaCase{cmd::kLoadEntry, CommandArea::Play}, AreaCase{cmd::kSaveSettings, CommandArea::View},
+        AreaCase{cmd::kHandOver, CommandArea::None},  // arrives as WM_COPYDATA
+        AreaCase{cmd::kProperties, CommandArea::Dialogs}, AreaCase{105, CommandArea::None},
+        AreaCase{cmd::kCreateFirst, CommandArea::Files}, AreaCase{cmd::kExternalSeparator, CommandArea::None},
+        AreaCase{cmd::kExternalLast, CommandArea::Files}, AreaCase{cmd::kResetKeySpeed, CommandArea::Tracks},
+        AreaCase{cmd::kConversionDetail, CommandArea::Dialogs}, AreaCase{cmd::kThreeTimes, CommandArea::Play},
+        AreaCase{cmd::kTrackLast, CommandArea::Tracks}, AreaCase{cmd::kTrackLast + 1, CommandArea::None},
+        AreaCase{cmd::kPerTrackInstrument, CommandArea::Dialogs}, AreaCase{cmd::kInstrumentLast, CommandArea::Tracks},
+        AreaCase{cmd::kPerTrackVolume, CommandArea::Dialogs}, AreaCase{cmd::kClipboardPlay, CommandArea::Playlist},
+        AreaCase{cmd::kIntro, CommandArea::Play}, AreaCase{cmd::kShowSaveButton, CommandArea::View},
+        AreaCase{cmd::kAbout, CommandArea::Dialogs},
+        AreaCase{cmd::kPreviousPopupFirst + cmd::kPopupLength - 1, CommandArea::Playlist},
+        AreaCase{cmd::kPreviousPopupFirst + cmd::kPopupLength, CommandArea::None},
+        AreaCase{cmd::kNextPopupFirst, CommandArea::Playlist}, AreaCase{cmd::kRecentLast, CommandArea::Files},
+        AreaCase{cmd::kColourRandom, CommandArea::View}, AreaCase{cmd::kColourRandom + 1, CommandArea::None}));
 
 // Collects the command ids of the menu bar as the window builds it.
 class IdSink : public MenuSink {

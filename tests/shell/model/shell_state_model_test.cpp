@@ -11,12 +11,12 @@ TEST(ModalStateTest, ACloseWaitsUntilTheLastOpenDialogHasReturned) {
   ModalState modal;
   EXPECT_FALSE(modal.defer_close());  // nothing open: the close goes ahead
   modal.opened();
-  modal.opened();                     // a message box over a dialog
+  modal.opened();  // a message box over a dialog
   EXPECT_TRUE(modal.defer_close());
-  EXPECT_FALSE(modal.closed());       // the dialog is still open
-  EXPECT_TRUE(modal.closed());        // now the waiting close is carried out
+  EXPECT_FALSE(modal.closed());  // the dialog is still open
+  EXPECT_TRUE(modal.closed());   // now the waiting close is carried out
   modal.opened();
-  EXPECT_FALSE(modal.closed());       // no close waited this time
+  EXPECT_FALSE(modal.closed());  // no close waited this time
 }
 
 TEST(PlaylistStateTest, CurrentEntryIsEmptyOutsideTheList) {
