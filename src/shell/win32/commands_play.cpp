@@ -14,8 +14,8 @@ constexpr int kCounterHoldTicks = 5;
 
 SequencerPlayer& player_of(ShellState& state) { return *state.playback.player; }
 
-void set_scroll_range_to_length(ShellState& state) {
-  SetScrollRange(state.controls.scroll, SB_CTL, 0, static_cast<int>(player_of(state).length() - 1), TRUE);
+void set_scroll_range_to_length(HWND scroll, const SequencerPlayer& player) {
+  SetScrollRange(scroll, SB_CTL, 0, static_cast<int>(player.length() - 1), TRUE);
 }
 
 void play(ShellState& state) {
@@ -34,7 +34,7 @@ void play(ShellState& state) {
     if (state.playlist.entries.empty()) return;
     player.play_from_start();
   }
-  set_scroll_range_to_length(state);
+  set_scroll_range_to_length(state.controls.scroll, player);
 }
 
 void stop(ShellState& state) {
@@ -58,7 +58,7 @@ void reconvert(ShellState& state) {
       player.set_state(PlayerState::Paused);
       break;
   }
-  set_scroll_range_to_length(state);
+  set_scroll_range_to_length(state.controls.scroll, player);
 }
 
 void toggle_loop(ShellState& state) {

@@ -13,10 +13,9 @@ namespace mel {
 namespace {
 
 // The check mark of the colour popup sits on the `dispcolor` entry.
-void check_colour_item(ShellState& state) {
+void check_colour_item(HMENU colourPopup, int dispcolor) {
   for (int id = cmd::kColourFirst; id <= cmd::kColourRandom; ++id) {
-    CheckMenuItem(state.controls.colourPopup, id,
-                  MF_BYCOMMAND | (id - cmd::kColourFirst + 1 == state.settings.dispcolor ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(colourPopup, id, MF_BYCOMMAND | (id - cmd::kColourFirst + 1 == dispcolor ? MF_CHECKED : MF_UNCHECKED));
   }
 }
 
@@ -33,7 +32,7 @@ void load_settings_file(ShellState& state) {
   state.display.controlFlags = loaded.control_flags() | (state.display.controlFlags & kFlagExitAfterPlay);
   state.display.effectiveColour = effective_display_colour(loaded.dispcolor, std::rand(), GetTickCount());
   check_view_items(state);
-  check_colour_item(state);
+  check_colour_item(state.controls.colourPopup, state.settings.dispcolor);
   set_button_hints(state);
   relayout_now(state, kRelayoutRecompute);
 
@@ -91,7 +90,7 @@ void toggle_control_flag(ShellState& state, int id, unsigned flag) {
 void choose_display_colour(ShellState& state, int id) {
   state.settings.dispcolor = id - cmd::kColourFirst + 1;
   state.display.effectiveColour = effective_display_colour(state.settings.dispcolor, std::rand(), GetTickCount());
-  check_colour_item(state);
+  check_colour_item(state.controls.colourPopup, state.settings.dispcolor);
   InvalidateRect(state.controls.counter, nullptr, TRUE);
 }
 
