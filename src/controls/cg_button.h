@@ -1,8 +1,9 @@
 // CGBUTTON: the bitmap push button of the main window. It shows a bitmap
 // resource (or a .bmp file) on a raised face, draws itself pressed while the
 // left button is held, shows a hint after the mouse rests on it, and reports
-// to its parent: WM_USER+101 on left-button down, WM_COMMAND on left-button up,
-// WM_USER+102 on right-button down (wParam the child id, lParam the control).
+// to its parent: kCgNotifyPressed on left-button down, WM_COMMAND on left-button
+// up, kCgNotifyRightClicked on right-button down (wParam the child id, lParam
+// the control). The messages below are the control's whole vocabulary.
 #pragma once
 
 #include <windows.h>

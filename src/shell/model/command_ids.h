@@ -95,16 +95,57 @@ constexpr int kPopupLength = 10;
 // Child controls without a command of their own.
 constexpr int kTrackButtonCount = 32;
 
-// Offsets from WM_USER of the messages between the window, its buttons and
-// the player.
-constexpr int kMsgEndOfPlayback = 0;        // WM_USER: the player stopped
-constexpr int kMsgButtonPressed = 101;      // a bitmap button went down
-constexpr int kMsgButtonRightClicked = 102; // a bitmap button was right-clicked
+// The feature area whose handler a command goes to. Each area has its own
+// handler in the window; an id no area claims is not a command of the window
+// (command 50 arrives as WM_COPYDATA, not as WM_COMMAND).
+enum class CommandArea { None, Play, Files, Tracks, View, Playlist, Dialogs };
 
-// The position poll timer and the first auto-repeat timer (id + 81 for the
-// key and tempo buttons 15..18).
-constexpr int kTickTimer = 1;
-constexpr int kTickPeriodMs = 100;
-constexpr int kRepeatTimerOffset = 81;
+struct CommandRange {
+  int first;
+  int last;
+  CommandArea area;
+};
+
+constexpr CommandRange kCommandAreas[] = {
+    {kPlay, kPause, CommandArea::Play},
+    {kOpen, kOpen, CommandArea::Files},
+    {kKeyDown, kTempoUp, CommandArea::Play},
+    {kSaveButton, kSaveButton, CommandArea::Files},
+    {kLoadEntry, kReconvert, CommandArea::Play},
+    {kLoadSettings, kSaveSettings, CommandArea::View},
+    {kProperties, kProperties, CommandArea::Dialogs},
+    {kExit, kCopyAs, CommandArea::Files},
+    {kCreateMidi, kCreatePlaylist, CommandArea::Files},
+    {kCreateFirst, kCreateLast, CommandArea::Files},
+    {kExternalFirst, kExternalLast, CommandArea::Files},
+    {kLoop, kLoop, CommandArea::Play},
+    {kResetKeySpeed, kResetKeySpeed, CommandArea::Tracks},
+    {kConversionDetail, kConversionDetail, CommandArea::Dialogs},
+    {kTopmost, kCounterDisplay, CommandArea::View},
+    {kThreeTimes, kThreeTimes, CommandArea::Play},
+    {kMidiStandard, kTrackSplit, CommandArea::Tracks},
+    {kAllTracks, kTrackLast, CommandArea::Tracks},
+    {kStandardInstrument, kStandardInstrument, CommandArea::Tracks},
+    {kPerTrackInstrument, kPerTrackInstrument, CommandArea::Dialogs},
+    {kInstrumentFirst, kInstrumentLast, CommandArea::Tracks},
+    {kStandardVolume, kStandardVolume, CommandArea::Tracks},
+    {kPerTrackVolume, kPerTrackVolume, CommandArea::Dialogs},
+    {kVolumeFirst, kVolumeLast, CommandArea::Tracks},
+    {kPrevious, kClipboardPlay, CommandArea::Playlist},
+    {kIntro, kIntro, CommandArea::Play},
+    {kShowOpenButton, kShowSaveButton, CommandArea::View},
+    {kHelp, kAbout, CommandArea::Dialogs},
+    {kPreviousPopupFirst, kPreviousPopupFirst + kPopupLength - 1, CommandArea::Playlist},
+    {kNextPopupFirst, kNextPopupFirst + kPopupLength - 1, CommandArea::Playlist},
+    {kRecentFirst, kRecentLast, CommandArea::Files},
+    {kColourFirst, kColourRandom, CommandArea::View},
+};
+
+constexpr CommandArea command_area(int id) {
+  for (const CommandRange& range : kCommandAreas) {
+    if (id >= range.first && id <= range.last) return range.area;
+  }
+  return CommandArea::None;
+}
 
 }  // namespace mel::cmd

@@ -6,10 +6,11 @@
 #include <system_error>
 
 #include "common/path_util.h"
+#include "controls/cg_button.h"
 #include "shell/model/load_flow_model.h"
+#include "shell/model/shell_rules_model.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/shell_menu.h"
-#include "shell/model/shell_rules_model.h"
 #include "shell/win32/win_text.h"
 
 namespace mel {
@@ -55,7 +56,7 @@ void truncate_file(const std::filesystem::path& path) {
 
 void set_bitmap(HWND button, const char* name) {
   const std::wstring wide = widen(name);
-  SendMessageW(button, WM_USER + 2, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  SendMessageW(button, kCgSetBitmap, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void set_check(HWND button, bool checked) {
@@ -64,59 +65,59 @@ void set_check(HWND button, bool checked) {
 
 void label_track_buttons(ShellState& state, const LoadButtonStates& buttons) {
   for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
-    SetWindowTextW(state.trackButtons[k], widen(track_label(state.engine.song, k)).c_str());
-    EnableWindow(state.trackButtons[k], k < buttons.tracksEnabled);
+    SetWindowTextW(state.controls.trackButtons[k], widen(track_label(state.engine.song, k)).c_str());
+    EnableWindow(state.controls.trackButtons[k], k < buttons.tracksEnabled);
   }
-  EnableWindow(state.allTracksButton, buttons.allTracks);
-  EnableWindow(state.standardButton, buttons.standard);
-  EnableWindow(state.splitButton, buttons.split);
-  set_check(state.standardButton, state.engine.settings.play.MidiStandard == 1);
-  set_check(state.splitButton, state.engine.settings.play.TrackSplit == 1);
+  EnableWindow(state.controls.allTracksButton, buttons.allTracks);
+  EnableWindow(state.controls.standardButton, buttons.standard);
+  EnableWindow(state.controls.splitButton, buttons.split);
+  set_check(state.controls.standardButton, state.engine.settings.play.MidiStandard == 1);
+  set_check(state.controls.splitButton, state.engine.settings.play.TrackSplit == 1);
 }
 
 void fill_lists(ShellState& state) {
-  fill_popup(state.previousPopup, previous_popup(state.playlist, state.currentIndex));
-  fill_popup(state.nextPopup, next_popup(state.playlist, state.currentIndex));
+  fill_popup(state.controls.previousPopup, previous_popup(state.playlist.entries, state.playlist.currentIndex));
+  fill_popup(state.controls.nextPopup, next_popup(state.playlist.entries, state.playlist.currentIndex));
   // An open that added nothing leaves no current file: there is nothing to
   // remember, and an empty name would show as a blank recent item.
-  if (!state.currentFile.empty()) remember_recent(state.recent, state.currentFile);
-  fill_popup(state.recentPopup, recent_popup(state.recent));
+  if (!state.playlist.currentFile.empty()) remember_recent(state.playlist.recent, state.playlist.currentFile);
+  fill_popup(state.controls.recentPopup, recent_popup(state.playlist.recent));
 }
 
 void set_caption(ShellState& state, int inputType) {
-  SetWindowTextW(state.hwnd, window_caption(inputType, state.currentFile).c_str());
+  SetWindowTextW(state.hwnd, window_caption(inputType, state.playlist.currentFile).c_str());
 }
 
 // The device may hold the temporary file open while it plays; it is closed
 // before the file is written again.
 void release_temporary_file(ShellState& state) {
-  SequencerPlayer& player = *state.player;
-  if (player.state() == PlayerState::Playing || player.held_open()) player.set_file(state.tempMidiPath);
+  SequencerPlayer& player = *state.playback.player;
+  if (player.state() == PlayerState::Playing || player.held_open()) player.set_file(state.load.tempMidiPath);
 }
 
 }  // namespace
 
 void set_song_buttons(ShellState& state, bool ok) {
-  const int count = static_cast<int>(state.playlist.size());
-  const bool previous = state.currentIndex >= 1;
-  const bool next = state.currentIndex + 1 < count;
-  set_bitmap(state.buttons[kButtonKeyDown], key_down_bitmap(ok));
-  set_bitmap(state.buttons[kButtonKeyUp], key_up_bitmap(ok));
-  set_bitmap(state.buttons[kButtonTempoDown], tempo_down_bitmap(ok));
-  set_bitmap(state.buttons[kButtonTempoUp], tempo_up_bitmap(ok));
-  set_bitmap(state.buttons[kButtonSave], save_bitmap(ok));
-  set_bitmap(state.buttons[kButtonPrevious], previous_bitmap(previous));
-  set_bitmap(state.buttons[kButtonNext], next_bitmap(next));
+  const int count = state.playlist.count();
+  const bool previous = state.playlist.currentIndex >= 1;
+  const bool next = state.playlist.currentIndex + 1 < count;
+  set_bitmap(state.controls.buttons[kButtonKeyDown], key_down_bitmap(ok));
+  set_bitmap(state.controls.buttons[kButtonKeyUp], key_up_bitmap(ok));
+  set_bitmap(state.controls.buttons[kButtonTempoDown], tempo_down_bitmap(ok));
+  set_bitmap(state.controls.buttons[kButtonTempoUp], tempo_up_bitmap(ok));
+  set_bitmap(state.controls.buttons[kButtonSave], save_bitmap(ok));
+  set_bitmap(state.controls.buttons[kButtonPrevious], previous_bitmap(previous));
+  set_bitmap(state.controls.buttons[kButtonNext], next_bitmap(next));
   for (int i : {kButtonKeyDown, kButtonKeyUp, kButtonTempoDown, kButtonTempoUp, kButtonSave}) {
-    EnableWindow(state.buttons[i], ok);
+    EnableWindow(state.controls.buttons[i], ok);
   }
-  EnableWindow(state.buttons[kButtonPrevious], previous);
-  EnableWindow(state.buttons[kButtonNext], next);
-  for (int i = kButtonKeyDown; i <= kButtonSave; ++i) InvalidateRect(state.buttons[i], nullptr, TRUE);
+  EnableWindow(state.controls.buttons[kButtonPrevious], previous);
+  EnableWindow(state.controls.buttons[kButtonNext], next);
+  for (int i = kButtonKeyDown; i <= kButtonSave; ++i) InvalidateRect(state.controls.buttons[i], nullptr, TRUE);
 }
 
 void load_current_file(ShellState& state) {
-  const std::filesystem::path& path = state.currentFile;
+  const std::filesystem::path& path = state.playlist.currentFile;
   PlaybackOptions& play = state.engine.settings.play;
   const int type = path.empty() ? static_cast<int>(kInputUnsupported) : state.engine.detect(path);
   play.KeepFileInstruments = keep_file_instruments_for(type, play.StandardInstrument);
@@ -124,26 +125,26 @@ void load_current_file(ShellState& state) {
   if (type >= 1 && (file_exists(path) || is_clipboard_path(path))) {
     release_temporary_file(state);
     play.ForPlayback = 1;
-    ok = state.engine.dispatch(path, state.tempMidiPath, type, kOutputMidi) == DispatchStatus::Written &&
-         conversion_is_playable(state.engine.song, size_of_file(state.tempMidiPath));
+    ok = state.engine.dispatch(path, state.load.tempMidiPath, type, kOutputMidi) == DispatchStatus::Written &&
+         conversion_is_playable(state.engine.song, size_of_file(state.load.tempMidiPath));
   }
-  state.inputType = type;
-  state.songLoaded = ok;
+  state.load.inputType = type;
+  state.load.songLoaded = ok;
   if (!ok) {
     release_temporary_file(state);
-    truncate_file(state.tempMidiPath);
+    truncate_file(state.load.tempMidiPath);
     reset_song_header(state.engine.song);
-    state.player->set_length(0);
-    SetScrollRange(state.scroll, SB_CTL, 0, -1, TRUE);
+    state.playback.player->set_length(0);
+    SetScrollRange(state.controls.scroll, SB_CTL, 0, -1, TRUE);
   }
-  state.player->set_file(state.tempMidiPath);
+  state.playback.player->set_file(state.load.tempMidiPath);
 
   LoadOutcome outcome;
   outcome.ok = ok;
   outcome.inputType = type;
   outcome.trackCount = state.engine.song.trackCount;
-  outcome.currentIndex = state.currentIndex;
-  outcome.fileCount = static_cast<int>(state.playlist.size());
+  outcome.currentIndex = state.playlist.currentIndex;
+  outcome.fileCount = state.playlist.count();
   outcome.midiStandard = play.MidiStandard;
   set_song_buttons(state, ok);
   for (const ItemEnable& item : load_flow_menu_states(outcome)) set_item_enabled(state, item.id, item.enabled);
@@ -153,10 +154,10 @@ void load_current_file(ShellState& state) {
 }
 
 void create_file(ShellState& state, int outputKind) {
-  const std::filesystem::path input = state.currentFile;
+  const std::filesystem::path input = state.playlist.currentFile;
   const int type = input.empty() ? static_cast<int>(kInputUnsupported) : state.engine.detect(input);
   if (type <= 0) return;
-  state.currentOutputKind = outputKind;
+  state.load.currentOutputKind = outputKind;
   const auto target = create_target(outputKind, type, state.engine.settings.play.MidiStandard,
                                     state.engine.settings.writers.mailBase64 != 0, input);
   // Kinds with a settings dialog are offered once their format's writer and
@@ -180,7 +181,7 @@ void create_file(ShellState& state, int outputKind) {
       show_message(state, "ファイルを作成できませんでした。", kProductName, MB_OK | MB_ICONWARNING);
     }
   }
-  state.lastCreated = name;
+  state.playlist.lastCreated = name;
 }
 
 // What the open and save dialogs share: the texts they point to (kept alive
@@ -220,14 +221,14 @@ bool open_file_dialog(ShellState& state, std::filesystem::path& name) {
 bool save_file_dialog(ShellState& state, std::filesystem::path& name, int outputKind) {
   const SaveDialogSetup setup = save_dialog_setup(name, outputKind);
   const std::wstring extension = widen(setup.defaultExtension);
-  const std::wstring folder = state.saveFolder.wstring();
+  const std::wstring folder = state.playlist.saveFolder.wstring();
   FileDialog dialog(state.hwnd, setup.filters, setup.title, setup.initialName.wstring(),
                     OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST);
   dialog.fields.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
   dialog.fields.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
   const bool chosen = GetSaveFileNameW(&dialog.fields) != 0;
   name = dialog.buffer.data();
-  state.saveFolder = save_folder_of(name);
+  state.playlist.saveFolder = save_folder_of(name);
   return chosen;
 }
 

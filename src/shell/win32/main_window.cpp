@@ -8,13 +8,16 @@
 #include "controls/cg_button.h"
 #include "playback/sequencer_devices.h"
 #include "shell/model/instrument_names_model.h"
+#include "shell/model/key_map_model.h"
 #include "shell/model/layout_model.h"
-#include "shell/win32/load_flow.h"
 #include "shell/model/load_flow_model.h"
+#include "shell/win32/load_flow.h"
+#include "shell/win32/shell_commands.h"
 #include "shell/win32/shell_menu.h"
 #include "shell/win32/shell_sources.h"
 #include "shell/win32/win32_profile.h"
 #include "shell/win32/win_text.h"
+#include "shell/win32/window_messages.h"
 
 namespace mel {
 namespace {
@@ -60,11 +63,11 @@ const ButtonSpec kButtonSpecs[kButtonCount] = {
     {cmd::kSaveButton, "BITMAP_NREC", "ﾌｧｲﾙ変換"},
 };
 
-ViewState view_of(const ShellState& state) {
+ViewState view_of(const DisplayState& display, const ShellSettings& settings) {
   ViewState view;
-  view.controlFlags = state.controlFlags;
-  view.fullView = state.fullView;
-  view.trackPanel = state.settings.tracpanel == 1;
+  view.controlFlags = display.controlFlags;
+  view.fullView = display.fullView;
+  view.trackPanel = settings.tracpanel == 1;
   return view;
 }
 
@@ -78,8 +81,8 @@ FrameMetrics frame_metrics() {
   return metrics;
 }
 
-bool menu_should_be_attached(const ShellState& state) {
-  return (state.controlFlags & kFlagMenu) != 0 && state.fullView;
+bool menu_should_be_attached(const DisplayState& display) {
+  return (display.controlFlags & kFlagMenu) != 0 && display.fullView;
 }
 
 int client_height(HWND window) {
@@ -134,42 +137,45 @@ DWORD track_button_style(const ShellState& state) {
 
 void create_controls(ShellState& state) {
   for (int i = 0; i < kButtonCount; ++i) {
-    state.buttons[i] =
-        create_child(state, 0, kCgButtonClassName, widen(kButtonSpecs[i].bitmap), kBitmapButtonStyle, kButtonSpecs[i].id);
+    state.controls.buttons[i] = create_child(state, 0, kCgButtonClassName, widen(kButtonSpecs[i].bitmap),
+                                             kBitmapButtonStyle, kButtonSpecs[i].id);
   }
-  state.scroll = create_child(state, 0, L"SCROLLBAR", L"", WS_CHILD | SBS_HORZ, 0);
-  state.counter =
+  state.controls.scroll = create_child(state, 0, L"SCROLLBAR", L"", WS_CHILD | SBS_HORZ, 0);
+  state.controls.counter =
       create_child(state, WS_EX_ACCEPTFILES, L"STATIC", L"", WS_CHILD | SS_NOPREFIX | SS_LEFTNOWORDWRAP, 0);
   for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
-    state.trackButtons[k] =
+    state.controls.trackButtons[k] =
         create_child(state, 0, L"BUTTON", std::to_wstring(k + 1), track_button_style(state), cmd::kTrackFirst + k);
   }
-  state.allTracksButton = create_child(state, 0, L"BUTTON", widen("全"), WS_CHILD | BS_RADIOBUTTON, cmd::kAllTracks);
-  state.splitButton = create_child(state, 0, L"BUTTON", widen("分解"), WS_CHILD | BS_CHECKBOX, cmd::kTrackSplit);
-  state.standardButton = create_child(state, 0, L"BUTTON", widen("標準"), WS_CHILD | BS_CHECKBOX, cmd::kMidiStandard);
+  state.controls.allTracksButton =
+      create_child(state, 0, L"BUTTON", widen("全"), WS_CHILD | BS_RADIOBUTTON, cmd::kAllTracks);
+  state.controls.splitButton =
+      create_child(state, 0, L"BUTTON", widen("分解"), WS_CHILD | BS_CHECKBOX, cmd::kTrackSplit);
+  state.controls.standardButton =
+      create_child(state, 0, L"BUTTON", widen("標準"), WS_CHILD | BS_CHECKBOX, cmd::kMidiStandard);
 }
 
 void create_popups(ShellState& state) {
-  state.previousPopup = CreatePopupMenu();
-  state.nextPopup = CreatePopupMenu();
-  state.recentPopup = CreatePopupMenu();
-  state.colourPopup = create_colour_popup();
+  state.controls.previousPopup = CreatePopupMenu();
+  state.controls.nextPopup = CreatePopupMenu();
+  state.controls.recentPopup = CreatePopupMenu();
+  state.controls.colourPopup = create_colour_popup();
 }
 
 void disable_song_controls(ShellState& state) {
-  for (int i = kButtonKeyDown; i <= kButtonSave; ++i) EnableWindow(state.buttons[i], FALSE);
-  for (HWND button : state.trackButtons) EnableWindow(button, FALSE);
-  EnableWindow(state.allTracksButton, FALSE);
-  EnableWindow(state.splitButton, FALSE);
-  EnableWindow(state.standardButton, FALSE);
+  for (int i = kButtonKeyDown; i <= kButtonSave; ++i) EnableWindow(state.controls.buttons[i], FALSE);
+  for (HWND button : state.controls.trackButtons) EnableWindow(button, FALSE);
+  EnableWindow(state.controls.allTracksButton, FALSE);
+  EnableWindow(state.controls.splitButton, FALSE);
+  EnableWindow(state.controls.standardButton, FALSE);
   const PlaybackOptions& play = state.engine.settings.play;
-  SendMessageW(state.allTracksButton, BM_SETCHECK, play.TrackSelection == 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(state.controls.allTracksButton, BM_SETCHECK, play.TrackSelection == 0 ? BST_CHECKED : BST_UNCHECKED, 0);
   for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
     const bool checked = play.TrackSelection != 0 && ((play.TrackMask >> k) & 1u);
-    SendMessageW(state.trackButtons[k], BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(state.controls.trackButtons[k], BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
   }
-  SendMessageW(state.splitButton, BM_SETCHECK, play.TrackSplit ? BST_CHECKED : BST_UNCHECKED, 0);
-  SendMessageW(state.standardButton, BM_SETCHECK, play.MidiStandard ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(state.controls.splitButton, BM_SETCHECK, play.TrackSplit ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(state.controls.standardButton, BM_SETCHECK, play.MidiStandard ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 // One pass of the start-up initialisation.
@@ -177,9 +183,9 @@ void initialisation_pass(ShellState& state) {
   on_command(state, cmd::kLoadSettings, 0);
   state.engine.settings.writers.mfiTrackMerge = 1;
   relayout_now(state, kRelayoutRecompute);
-  if (!state.hollowBrush) {
+  if (!state.controls.hollowBrush) {
     LOGBRUSH hollow{BS_NULL, 0, 0};
-    state.hollowBrush = CreateBrushIndirect(&hollow);
+    state.controls.hollowBrush = CreateBrushIndirect(&hollow);
   }
   disable_song_controls(state);
   apply_startup_menu_state(state);
@@ -190,11 +196,11 @@ void create_temporary_midi_file(ShellState& state) {
   wchar_t name[MAX_PATH + 1] = {};
   if (GetTempPathW(MAX_PATH, folder) == 0) return;
   if (GetTempFileNameW(folder, L"dum", 0, name) == 0) return;
-  state.tempMidiPath = name;
+  state.load.tempMidiPath = name;
 }
 
 void delete_temporary_midi_file(ShellState& state) {
-  if (!state.tempMidiPath.empty()) DeleteFileW(state.tempMidiPath.c_str());
+  if (!state.load.tempMidiPath.empty()) DeleteFileW(state.load.tempMidiPath.c_str());
 }
 
 std::filesystem::path program_folder() {
@@ -205,16 +211,16 @@ std::filesystem::path program_folder() {
 }
 
 void load_instrument_name_list(ShellState& state) {
-  state.instrumentNames = read_instrument_names(program_folder() / L"data" / L"mldname.dat");
+  state.menus.instrumentNames = read_instrument_names(program_folder() / L"data" / L"mldname.dat");
 }
 
 void create_player(ShellState& state) {
   int choice = state.options.sequencerOverride >= 0 ? state.options.sequencerOverride : state.settings.sequencer;
   if (choice == kSequencerAutomatic) choice = mci_sequencer_can_play() ? kSequencerMci : kSequencerBuiltin;
-  state.device = choice == kSequencerMci ? make_mci_sequencer(state.hwnd)
-                                         : make_builtin_sequencer(state.hwnd, state.options.clockScale);
-  state.playerHost = std::make_unique<WindowPlayerHost>(state);
-  state.player = std::make_unique<SequencerPlayer>(*state.device, *state.playerHost);
+  state.playback.device = choice == kSequencerMci ? make_mci_sequencer(state.hwnd)
+                                                  : make_builtin_sequencer(state.hwnd, state.options.clockScale);
+  state.playback.host = std::make_unique<WindowPlayerHost>(state);
+  state.playback.player = std::make_unique<SequencerPlayer>(*state.playback.device, *state.playback.host);
 }
 
 // Hands the command line to the running instance as command 50.
@@ -240,27 +246,28 @@ bool on_create(ShellState& state) {
   register_cg_button_class(state.instance);
   create_controls(state);
   create_popups(state);
-  state.menu = build_menu_bar();
-  SetMenu(state.hwnd, state.menu);
+  state.controls.menu = build_menu_bar();
+  SetMenu(state.hwnd, state.controls.menu);
 
   Win32Profile profile(state.options.profilePath);
-  if (profile.get_int(kBehaviourSection, "autooff", 1) == 1) state.controlFlags |= kFlagExitAfterPlay;
-  state.files = profile.get_int(kBehaviourSection, "files", 255);
-  if (state.files < 1 || state.files > 1024) state.files = 1024;
-  state.fullView = true;
+  if (profile.get_int(kBehaviourSection, "autooff", 1) == 1) state.display.controlFlags |= kFlagExitAfterPlay;
+  state.playlist.capacity = profile.get_int(kBehaviourSection, "files", 255);
+  if (state.playlist.capacity < 1 || state.playlist.capacity > 1024) state.playlist.capacity = 1024;
+  state.display.fullView = true;
   state.engine.settings.play.MidiStandard = 1;
   state.engine.settings.play.TrackSplit = 0;
 
   initialisation_pass(state);
-  for (int rebuild = 0; rebuild < kMaxMenuRebuilds && any_top_level_disabled(state.menu); ++rebuild) {
-    const bool attached = GetMenu(state.hwnd) == state.menu;
+  for (int rebuild = 0; rebuild < kMaxMenuRebuilds && any_top_level_disabled(state.controls.menu); ++rebuild) {
+    const bool attached = GetMenu(state.hwnd) == state.controls.menu;
     SetMenu(state.hwnd, nullptr);
-    DestroyMenu(state.menu);
-    state.menu = build_menu_bar();
-    if (attached) SetMenu(state.hwnd, state.menu);
+    DestroyMenu(state.controls.menu);
+    state.controls.menu = build_menu_bar();
+    if (attached) SetMenu(state.hwnd, state.controls.menu);
     initialisation_pass(state);
   }
-  CheckMenuItem(state.colourPopup, cmd::kColourFirst + state.settings.dispcolor - 1, MF_BYCOMMAND | MF_CHECKED);
+  CheckMenuItem(state.controls.colourPopup, cmd::kColourFirst + state.settings.dispcolor - 1,
+                MF_BYCOMMAND | MF_CHECKED);
 
   create_temporary_midi_file(state);
   load_instrument_name_list(state);
@@ -269,7 +276,7 @@ bool on_create(ShellState& state) {
   create_player(state);
 
   if (state.commandLine.empty()) {
-    state.controlFlags &= ~kFlagExitAfterPlay;
+    state.display.controlFlags &= ~kFlagExitAfterPlay;
     return true;
   }
   if (state.otherInstance != state.hwnd && state.settings.onerun == 1) {
@@ -277,31 +284,32 @@ bool on_create(ShellState& state) {
     return false;
   }
   accept_command_line(state, state.commandLine);
-  if (state.playlist.empty()) {
-    state.controlFlags &= ~kFlagExitAfterPlay;
+  if (state.playlist.entries.empty()) {
+    state.display.controlFlags &= ~kFlagExitAfterPlay;
     return true;
   }
   state.engine.ReloadRequest = kReloadReadFile;
-  state.currentIndex = 0;
+  state.playlist.currentIndex = 0;
   on_command(state, cmd::kLoadEntry, state.settings.autoplay ? 0 : 1);
   return true;
 }
 
 void on_destroy(ShellState& state) {
   if (key_is_down(VK_CONTROL) || state.settings.autosetsave == 1) on_command(state, cmd::kSaveSettings, 0);
-  if (state.player && state.player->state() == PlayerState::Playing) state.player->stop();
-  if (state.player) state.player->set_file({});
-  if (state.menu && GetMenu(state.hwnd) != state.menu) DestroyMenu(state.menu);
-  state.menu = nullptr;
+  if (state.playback.player && state.playback.player->state() == PlayerState::Playing) state.playback.player->stop();
+  if (state.playback.player) state.playback.player->set_file({});
+  if (state.controls.menu && GetMenu(state.hwnd) != state.controls.menu) DestroyMenu(state.controls.menu);
+  state.controls.menu = nullptr;
   state.engine.release();
   delete_temporary_midi_file(state);
-  for (HMENU* popup : {&state.previousPopup, &state.nextPopup, &state.recentPopup, &state.colourPopup}) {
+  for (HMENU* popup : {&state.controls.previousPopup, &state.controls.nextPopup, &state.controls.recentPopup,
+                       &state.controls.colourPopup}) {
     if (*popup) DestroyMenu(*popup);
     *popup = nullptr;
   }
-  if (state.hollowBrush) DeleteObject(state.hollowBrush);
-  if (state.counterBrush) DeleteObject(state.counterBrush);
-  state.hollowBrush = state.counterBrush = nullptr;
+  if (state.controls.hollowBrush) DeleteObject(state.controls.hollowBrush);
+  if (state.controls.counterBrush) DeleteObject(state.controls.counterBrush);
+  state.controls.hollowBrush = state.controls.counterBrush = nullptr;
   PostQuitMessage(0);
 }
 
@@ -315,18 +323,19 @@ void place(HWND control, const ControlRect& rect) {
 }
 
 void on_size(ShellState& state, int width) {
-  const ControlLayout layout = layout_controls(view_of(state), width, state.settings.scrollsizex, state.relayoutRunning);
-  if (!state.relayoutRunning) state.settings.scrollsizex = layout.rememberedScrollWidth;
+  const ControlLayout layout = layout_controls(view_of(state.display, state.settings), width,
+                                               state.settings.scrollsizex, state.display.relayoutRunning);
+  if (!state.display.relayoutRunning) state.settings.scrollsizex = layout.rememberedScrollWidth;
   const ControlRect* row[kButtonCount] = {&layout.play,     &layout.stop,   &layout.pause,     &layout.open,
                                           &layout.keyDown,  &layout.keyUp,  &layout.tempoDown, &layout.tempoUp,
                                           &layout.previous, &layout.next,   &layout.save};
-  for (int i = 0; i < kButtonCount; ++i) place(state.buttons[i], *row[i]);
-  place(state.scroll, layout.scroll);
-  place(state.counter, layout.counter);
-  for (int k = 0; k < cmd::kTrackButtonCount; ++k) place(state.trackButtons[k], layout.tracks[k]);
-  place(state.allTracksButton, layout.allTracks);
-  place(state.standardButton, layout.standard);
-  place(state.splitButton, layout.split);
+  for (int i = 0; i < kButtonCount; ++i) place(state.controls.buttons[i], *row[i]);
+  place(state.controls.scroll, layout.scroll);
+  place(state.controls.counter, layout.counter);
+  for (int k = 0; k < cmd::kTrackButtonCount; ++k) place(state.controls.trackButtons[k], layout.tracks[k]);
+  place(state.controls.allTracksButton, layout.allTracks);
+  place(state.controls.standardButton, layout.standard);
+  place(state.controls.splitButton, layout.split);
   InvalidateRect(state.hwnd, nullptr, TRUE);
 }
 
@@ -339,24 +348,24 @@ void set_window_size(ShellState& state, int width, int height) {
 void relayout_now(ShellState& state, LPARAM mode) {
   const bool realDoubleClick = mode != kRelayoutRecompute && mode != kRelayoutKeepWidth;
   if (realDoubleClick) {
-    state.fullView = !state.fullView;
-    state.heightFixesInRow = 0;
+    state.display.fullView = !state.display.fullView;
+    state.display.heightFixesInRow = 0;
   }
-  if (mode == kRelayoutRecompute) state.heightFixesInRow = 0;
-  state.relayoutRunning = true;
-  const ViewState view = view_of(state);
+  if (mode == kRelayoutRecompute) state.display.heightFixesInRow = 0;
+  state.display.relayoutRunning = true;
+  const ViewState view = view_of(state.display, state.settings);
   int width = 0;
   if (mode == kRelayoutKeepWidth) {
     width = client_width(state.hwnd);
   } else {
-    SetMenu(state.hwnd, menu_should_be_attached(state) ? state.menu : nullptr);
+    SetMenu(state.hwnd, menu_should_be_attached(state.display) ? state.controls.menu : nullptr);
     width = relayout_client_width(view, state.settings.scrollsizex);
   }
   const FrameMetrics metrics = frame_metrics();
   const int contentHeight = content_height(view);
   const int windowWidth = width + 2 * metrics.cxFrame;
   int height = window_height_without_menu(contentHeight, metrics);
-  state.minimumWidth = minimum_window_width(view, metrics.cxFrame);
+  state.display.minimumWidth = minimum_window_width(view, metrics.cxFrame);
   if (GetMenu(state.hwnd)) {
     height = fit_height_to_menu(contentHeight, height, metrics, [&](int windowHeight) {
       set_window_size(state, windowWidth, windowHeight);
@@ -364,33 +373,33 @@ void relayout_now(ShellState& state, LPARAM mode) {
     });
   }
   set_window_size(state, windowWidth, height);
-  state.fixedHeight = height;
-  state.relayoutRunning = false;
+  state.display.fixedHeight = height;
+  state.display.relayoutRunning = false;
   // Content that fits again lets painting correct the next wrap of the menu
   // bar; only relayouts that cannot make it fit count towards the limit.
   if (!GetMenu(state.hwnd) || !needs_height_fix(client_height(state.hwnd), contentHeight)) {
-    state.heightFixesInRow = 0;
+    state.display.heightFixesInRow = 0;
   }
   InvalidateRect(state.hwnd, nullptr, TRUE);
 }
 
 namespace {
 
-void on_get_min_max_info(const ShellState& state, MINMAXINFO* info) {
-  if (state.relayoutRunning || state.fixedHeight <= 0) return;
-  info->ptMinTrackSize.x = state.minimumWidth;
-  info->ptMinTrackSize.y = state.fixedHeight;
-  info->ptMaxTrackSize.y = state.fixedHeight;
+void on_get_min_max_info(const DisplayState& display, MINMAXINFO* info) {
+  if (display.relayoutRunning || display.fixedHeight <= 0) return;
+  info->ptMinTrackSize.x = display.minimumWidth;
+  info->ptMinTrackSize.y = display.fixedHeight;
+  info->ptMaxTrackSize.y = display.fixedHeight;
 }
 
 // ---------------------------------------------------------------------------
 // Painting.
 
-bool counter_shown(const ShellState& state) { return (state.controlFlags & kFlagDisplay) && state.fullView; }
+bool counter_shown(const DisplayState& display) { return (display.controlFlags & kFlagDisplay) && display.fullView; }
 
 void draw_counter_frame(const ShellState& state, HDC dc) {
   RECT rect{};
-  GetWindowRect(state.counter, &rect);
+  GetWindowRect(state.controls.counter, &rect);
   MapWindowPoints(nullptr, state.hwnd, reinterpret_cast<POINT*>(&rect), 2);
   HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
   MoveToEx(dc, rect.left - 2, rect.bottom + 1, nullptr);
@@ -411,12 +420,13 @@ void draw_counter_frame(const ShellState& state, HDC dc) {
 void on_paint(ShellState& state) {
   PAINTSTRUCT paint{};
   HDC dc = BeginPaint(state.hwnd, &paint);
-  if (counter_shown(state)) draw_counter_frame(state, dc);
-  InvalidateRect(state.scroll, nullptr, FALSE);
+  if (counter_shown(state.display)) draw_counter_frame(state, dc);
+  InvalidateRect(state.controls.scroll, nullptr, FALSE);
   EndPaint(state.hwnd, &paint);
-  if (menu_should_be_attached(state) && needs_height_fix(client_height(state.hwnd), content_height(view_of(state))) &&
-      state.heightFixesInRow < kMaxHeightFixesInRow) {
-    ++state.heightFixesInRow;
+  if (menu_should_be_attached(state.display) &&
+      needs_height_fix(client_height(state.hwnd), content_height(view_of(state.display, state.settings))) &&
+      state.display.heightFixesInRow < kMaxHeightFixesInRow) {
+    ++state.display.heightFixesInRow;
     post_relayout(state, kRelayoutKeepWidth);
   }
 }
@@ -425,19 +435,19 @@ void on_paint(ShellState& state) {
 // Playback messages.
 
 void on_tick(ShellState& state) {
-  SequencerPlayer& player = *state.player;
+  SequencerPlayer& player = *state.playback.player;
   if (player.state() == PlayerState::Playing) player.poll_position();
-  SetScrollPos(state.scroll, SB_CTL, static_cast<int>(player.position()), TRUE);
-  if (state.counterHold > 0) {
-    --state.counterHold;
+  SetScrollPos(state.controls.scroll, SB_CTL, static_cast<int>(player.position()), TRUE);
+  if (state.display.counterHold > 0) {
+    --state.display.counterHold;
     return;
   }
   if (player.length() > 0 && player.position() < player.length()) {
     set_counter_text(state, counter_position_text(player.position(), player.length(), state.engine.song.title));
   }
-  const int count = static_cast<int>(state.playlist.size());
-  if (IsWindowEnabled(state.hwnd) && player.position() > 100 && count > 1 && state.intro) {
-    if (state.currentIndex + 1 < count) {
+  const int count = state.playlist.count();
+  if (IsWindowEnabled(state.hwnd) && player.position() > 100 && count > 1 && state.playback.intro) {
+    if (state.playlist.currentIndex + 1 < count) {
       post_command(state, cmd::kNext);
     } else if (state.settings.loop) {
       post_command(state, cmd::kFirst);
@@ -448,15 +458,15 @@ void on_tick(ShellState& state) {
 void close_main_window(ShellState& state) { PostMessageW(state.hwnd, WM_CLOSE, 0, 0); }
 
 void on_end_of_playback(ShellState& state) {
-  SequencerPlayer& player = *state.player;
-  ++state.endOfPlaybackSignals;
+  SequencerPlayer& player = *state.playback.player;
+  ++state.playback.endOfPlaybackSignals;
   set_counter_text(state, "");
-  SetScrollPos(state.scroll, SB_CTL, 0, TRUE);
-  state.counterHold = 0;
-  const int count = static_cast<int>(state.playlist.size());
+  SetScrollPos(state.controls.scroll, SB_CTL, 0, TRUE);
+  state.display.counterHold = 0;
+  const int count = state.playlist.count();
   const bool loop = state.settings.loop == 1;
   const bool finished = player.position() == player.length() && (IsWindowEnabled(state.hwnd) || (loop && count == 1));
-  const bool exitAfterPlay = (state.controlFlags & kFlagExitAfterPlay) != 0;
+  const bool exitAfterPlay = (state.display.controlFlags & kFlagExitAfterPlay) != 0;
   if (finished && count < 2) {
     if (loop) {
       post_command(state, cmd::kPlay);
@@ -464,8 +474,8 @@ void on_end_of_playback(ShellState& state) {
       close_main_window(state);
     }
   } else if (finished) {
-    if (state.currentIndex + 1 < count || loop) {
-      state.currentIndex = (state.currentIndex + 1) % count;
+    if (state.playlist.currentIndex + 1 < count || loop) {
+      state.playlist.currentIndex = (state.playlist.currentIndex + 1) % count;
       post_command(state, cmd::kLoadEntry, 0);
     } else if (exitAfterPlay) {
       close_main_window(state);
@@ -477,62 +487,24 @@ void on_end_of_playback(ShellState& state) {
 }
 
 void on_mci_notify(ShellState& state, int code) {
-  const bool wasPlaying = state.player->state() == PlayerState::Playing;
-  state.player->notify(code);
+  const bool wasPlaying = state.playback.player->state() == PlayerState::Playing;
+  state.playback.player->notify(code);
   // Only the end of the play in progress puts the title back: a notification
   // the player set aside (one of an earlier play) leaves the counter alone.
-  const bool ended = wasPlaying && state.player->state() != PlayerState::Playing;
-  const bool last = state.currentIndex + 1 >= static_cast<int>(state.playlist.size());
+  const bool ended = wasPlaying && state.playback.player->state() != PlayerState::Playing;
+  const bool last = state.playlist.currentIndex + 1 >= state.playlist.count();
   if (ended && last && state.settings.loop == 0 && code == kNotifySuccessful) show_title_on_counter(state);
 }
 
 // ---------------------------------------------------------------------------
 // Keyboard.
 
-constexpr int kScanDigit1 = 2;
-constexpr int kScanDigit9 = 10;
-constexpr int kScanDigit0 = 11;
-constexpr int kScanSpace = 57;
-constexpr int kScanPeriod = 52;
-constexpr int kScanCtrl = 29;
-
-struct CtrlShortcut {
-  int scanCode;
-  int command;
-  LPARAM lParam;
-};
-constexpr CtrlShortcut kCtrlShortcuts[] = {
-    {19, cmd::kOpenLastCreated, 1},  // R
-    {20, cmd::kFirst, 0},            // T
-    {24, cmd::kOpen, 1},             // O
-    {25, cmd::kProperties, 0},       // P
-    {31, cmd::kCopyAs, 0},           // S
-    {47, cmd::kClipboardPlay, 0},    // V
-    {48, cmd::kPrevious, 0},         // B
-    {49, cmd::kNext, 0},             // N
-};
+int scan_code_of(LPARAM lParam) { return static_cast<int>((lParam >> 16) & 0xFF); }
 
 void on_key_down(ShellState& state, LPARAM lParam) {
-  const int scan = static_cast<int>((lParam >> 16) & 0xFF);
-  if (scan >= kScanDigit1 && scan <= kScanDigit9) {
-    post_command(state, cmd::kTrackFirst + scan - kScanDigit1);
-  } else if (scan == kScanDigit0) {
-    post_command(state, cmd::kAllTracks);
-  } else if (scan == kScanSpace) {
-    post_command(state, state.player->state() == PlayerState::Playing ? cmd::kPause : cmd::kPlay);
-  } else if (scan == kScanPeriod) {
-    post_command(state, cmd::kStop);
-  } else if (scan == kScanCtrl) {
-    state.ctrlDown = true;
-  } else if (state.ctrlDown) {
-    for (const CtrlShortcut& shortcut : kCtrlShortcuts) {
-      if (shortcut.scanCode == scan) post_command(state, shortcut.command, shortcut.lParam);
-    }
-  }
-}
-
-void on_key_up(ShellState& state, LPARAM lParam) {
-  if (((lParam >> 16) & 0xFF) == kScanCtrl) state.ctrlDown = false;
+  const bool playing = state.playback.player->state() == PlayerState::Playing;
+  const KeyCommand command = key_down_command(state.keys, scan_code_of(lParam), playing);
+  if (command.id != 0) post_command(state, command.id, command.lParam);
 }
 
 // ---------------------------------------------------------------------------
@@ -546,35 +518,35 @@ COLORREF counter_background(int effectiveColour) {
 }
 
 LRESULT on_counter_colour(ShellState& state, HDC dc) {
-  const COLORREF background = counter_background(state.effectiveColour);
+  const COLORREF background = counter_background(state.display.effectiveColour);
   SetTextColor(dc, RGB(0, 0, 0));
   SetBkColor(dc, background);
-  if (state.counterBrush) DeleteObject(state.counterBrush);
-  state.counterBrush = CreateSolidBrush(background);
-  return reinterpret_cast<LRESULT>(state.counterBrush);
+  if (state.controls.counterBrush) DeleteObject(state.controls.counterBrush);
+  state.controls.counterBrush = CreateSolidBrush(background);
+  return reinterpret_cast<LRESULT>(state.controls.counterBrush);
 }
 
 LRESULT on_button_colour(ShellState& state, HDC dc) {
   SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-  return reinterpret_cast<LRESULT>(state.hollowBrush);
+  return reinterpret_cast<LRESULT>(state.controls.hollowBrush);
 }
 
 void on_menu_select(ShellState& state) {
   set_item_enabled(state, cmd::kClipboardPlay, IsClipboardFormatAvailable(CF_TEXT) != 0);
-  set_item_enabled(state, cmd::kOpenLastCreated, !state.lastCreated.empty());
+  set_item_enabled(state, cmd::kOpenLastCreated, !state.playlist.lastCreated.empty());
 }
 
 void on_right_button_down(ShellState& state, LPARAM lParam) {
   POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-  if (ChildWindowFromPoint(state.hwnd, point) != state.counter) return;
+  if (ChildWindowFromPoint(state.hwnd, point) != state.controls.counter) return;
   ClientToScreen(state.hwnd, &point);
-  TrackPopupMenu(state.colourPopup, TPM_LEFTBUTTON, point.x, point.y, 0, state.hwnd, nullptr);
+  TrackPopupMenu(state.controls.colourPopup, TPM_LEFTBUTTON, point.x, point.y, 0, state.hwnd, nullptr);
 }
 
 void on_button_right_clicked(ShellState& state, int id) {
-  HMENU popup = id == cmd::kPrevious ? state.previousPopup
-                : id == cmd::kNext   ? state.nextPopup
-                : id == cmd::kOpen   ? state.recentPopup
+  HMENU popup = id == cmd::kPrevious ? state.controls.previousPopup
+                : id == cmd::kNext   ? state.controls.nextPopup
+                : id == cmd::kOpen   ? state.controls.recentPopup
                                      : nullptr;
   if (!popup) return;
   POINT cursor{};
@@ -592,16 +564,20 @@ LRESULT on_copy_data(ShellState& state, const COPYDATASTRUCT* data) {
   return TRUE;
 }
 
+// The window's state is made before anything else and lives behind it.
+void attach_new_state(HWND window, const CREATESTRUCTW* create) {
+  const auto* params = static_cast<const CreateParams*>(create->lpCreateParams);
+  auto* state = new ShellState;
+  state->hwnd = window;
+  state->instance = create->hInstance;
+  state->commandLine = params->commandLine;
+  state->options = params->options;
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+}
+
 LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    auto* params = static_cast<CreateParams*>(create->lpCreateParams);
-    auto* state = new ShellState;
-    state->hwnd = window;
-    state->instance = create->hInstance;
-    state->commandLine = params->commandLine;
-    state->options = params->options;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+    attach_new_state(window, reinterpret_cast<const CREATESTRUCTW*>(lParam));
     return DefWindowProcW(window, message, wParam, lParam);
   }
   ShellState* state = shell_state_of(window);
@@ -610,10 +586,7 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam,
     case WM_CREATE:
       return on_create(*state) ? 0 : -1;
     case WM_CLOSE:
-      if (state->modalDepth > 0) {
-        state->closePending = true;
-        return 0;
-      }
+      if (state->modal.defer_close()) return 0;
       return DefWindowProcW(window, message, wParam, lParam);
     case WM_DESTROY:
       on_destroy(*state);
@@ -628,9 +601,7 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam,
     case WM_SIZE:
       on_size(*state, LOWORD(lParam));
       return 0;
-    case WM_GETMINMAXINFO:
-      on_get_min_max_info(*state, reinterpret_cast<MINMAXINFO*>(lParam));
-      return 0;
+    case WM_GETMINMAXINFO: on_get_min_max_info(state->display, reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
     case WM_NCLBUTTONDBLCLK:
       if (wParam == HTCAPTION) relayout_now(*state, lParam);
       return 0;
@@ -643,21 +614,15 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam,
     case WM_KEYDOWN:
       on_key_down(*state, lParam);
       return 0;
-    case WM_KEYUP:
-      on_key_up(*state, lParam);
-      return 0;
+    case WM_KEYUP: key_up(state->keys, scan_code_of(lParam)); return 0;
     case WM_TIMER:
-      if (wParam == cmd::kTickTimer || wParam == 0) on_tick(*state);
+      if (wParam == kTickTimer || wParam == 0) on_tick(*state);
       return 0;
     case MM_MCINOTIFY:
       on_mci_notify(*state, static_cast<int>(wParam));
       return 0;
-    case WM_USER + cmd::kMsgEndOfPlayback:
-      on_end_of_playback(*state);
-      return 0;
-    case WM_USER + cmd::kMsgButtonRightClicked:
-      on_button_right_clicked(*state, static_cast<int>(wParam));
-      return 0;
+    case kMsgEndOfPlayback: on_end_of_playback(*state); return 0;
+    case kCgNotifyRightClicked: on_button_right_clicked(*state, static_cast<int>(wParam)); return 0;
     case WM_MENUSELECT:
       on_menu_select(*state);
       return 0;
@@ -665,7 +630,7 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam,
       on_right_button_down(*state, lParam);
       return 0;
     case WM_CTLCOLORSTATIC:
-      if (reinterpret_cast<HWND>(lParam) == state->counter) {
+      if (reinterpret_cast<HWND>(lParam) == state->controls.counter) {
         return on_counter_colour(*state, reinterpret_cast<HDC>(wParam));
       }
       return DefWindowProcW(window, message, wParam, lParam);
@@ -685,14 +650,14 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam,
 void WindowPlayerHost::show_device_error(const std::string& text) {
   show_message(state_, text, "ERROR", MB_OK | MB_ICONWARNING);
 }
-void WindowPlayerHost::start_tick_timer() { SetTimer(state_.hwnd, cmd::kTickTimer, cmd::kTickPeriodMs, nullptr); }
-void WindowPlayerHost::stop_tick_timer() { KillTimer(state_.hwnd, cmd::kTickTimer); }
-void WindowPlayerHost::end_of_playback() { SendMessageW(state_.hwnd, WM_USER + cmd::kMsgEndOfPlayback, 0, 0); }
+void WindowPlayerHost::start_tick_timer() { SetTimer(state_.hwnd, kTickTimer, kTickPeriodMs, nullptr); }
+void WindowPlayerHost::stop_tick_timer() { KillTimer(state_.hwnd, kTickTimer); }
+void WindowPlayerHost::end_of_playback() { SendMessageW(state_.hwnd, kMsgEndOfPlayback, 0, 0); }
 
 void set_button_hints(ShellState& state) {
   for (int i = 0; i < kButtonCount; ++i) {
     const std::wstring hint = widen(kButtonSpecs[i].hint);
-    SendMessageW(state.buttons[i], kCgSetHint, 0, reinterpret_cast<LPARAM>(hint.c_str()));
+    SendMessageW(state.controls.buttons[i], kCgSetHint, 0, reinterpret_cast<LPARAM>(hint.c_str()));
   }
 }
 
@@ -726,7 +691,7 @@ int run_message_loop(HWND mainWindow) {
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     // Files dropped on the counter display count as dropped on the window.
     ShellState* state = shell_state_of(mainWindow);
-    if (message.message == WM_DROPFILES && state && message.hwnd == state->counter) message.hwnd = mainWindow;
+    if (message.message == WM_DROPFILES && state && message.hwnd == state->controls.counter) message.hwnd = mainWindow;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -735,7 +700,9 @@ int run_message_loop(HWND mainWindow) {
 
 void post_relayout(ShellState& state, LPARAM mode) { PostMessageW(state.hwnd, WM_NCLBUTTONDBLCLK, HTCAPTION, mode); }
 
-void set_counter_text(ShellState& state, const std::string& text) { SetWindowTextW(state.counter, widen(text).c_str()); }
+void set_counter_text(ShellState& state, const std::string& text) {
+  SetWindowTextW(state.controls.counter, widen(text).c_str());
+}
 
 void show_title_on_counter(ShellState& state) { set_counter_text(state, state.engine.song.title); }
 
@@ -743,14 +710,12 @@ void send_command(ShellState& state, int id, LPARAM lParam) { SendMessageW(state
 
 void post_command(ShellState& state, int id, LPARAM lParam) { PostMessageW(state.hwnd, WM_COMMAND, id, lParam); }
 
-void clear_exit_after_play(ShellState& state) { state.controlFlags &= ~kFlagExitAfterPlay; }
+void clear_exit_after_play(ShellState& state) { state.display.controlFlags &= ~kFlagExitAfterPlay; }
 
-ModalScope::ModalScope(ShellState& state) : state_(state) { ++state_.modalDepth; }
+ModalScope::ModalScope(ShellState& state) : state_(state) { state_.modal.opened(); }
 
 ModalScope::~ModalScope() {
-  if (--state_.modalDepth > 0 || !state_.closePending) return;
-  state_.closePending = false;
-  PostMessageW(state_.hwnd, WM_CLOSE, 0, 0);
+  if (state_.modal.closed()) PostMessageW(state_.hwnd, WM_CLOSE, 0, 0);
 }
 
 int show_message(ShellState& state, const std::string& text, const std::string& caption, UINT flags) {

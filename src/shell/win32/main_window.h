@@ -1,5 +1,5 @@
 // The main window "MVWIN": start-up, shutdown, layout, painting, timers and
-// the player's messages. Commands are in shell_commands.cpp, the load and
+// the player's messages. Commands are in shell_commands.h, the load and
 // create flows in load_flow.cpp, the menu in shell_menu.cpp.
 #pragma once
 
@@ -50,8 +50,5 @@ int show_message(ShellState& state, const std::string& text, const std::string& 
 
 // Is the key down right now (Ctrl, Shift).
 bool key_is_down(int virtualKey);
-
-// The window procedure's command part (shell_commands.cpp).
-void on_command(ShellState& state, int id, LPARAM lParam);
 
 }  // namespace mel

@@ -45,44 +45,46 @@ void delete_items(HMENU menu, int first, int last) {
 UINT greyed_unless(bool enabled) { return enabled ? MF_ENABLED : kGreyed; }
 
 void install_create_items(ShellState& state, bool haveFiles) {
-  delete_items(state.menu, cmd::kCreateFirst, cmd::kCreateLast);
+  delete_items(state.controls.menu, cmd::kCreateFirst, cmd::kCreateLast);
   const unsigned placement = create_placement(state.settings);
   for (const CreateItem& item : create_items()) {
     const int before = create_item_in_file_menu(item, placement) ? cmd::kCreateMml : cmd::kCreatePlaylist;
-    InsertMenuW(state.menu, before, MF_BYCOMMAND | MF_STRING | greyed_unless(haveFiles), item.id,
+    InsertMenuW(state.controls.menu, before, MF_BYCOMMAND | MF_STRING | greyed_unless(haveFiles), item.id,
                 widen(item.text).c_str());
   }
 }
 
 void install_instruments(ShellState& state, bool haveFiles) {
-  state.instruments = instrument_entries(state.settings);
-  delete_items(state.menu, cmd::kInstrumentExtraFirst, cmd::kInstrumentLast);
-  HMENU instrumentPopup = popup_holding(state.menu, cmd::kInstrumentFirst);
-  for (const InstrumentEntry& entry : state.instruments) {
+  state.menus.instruments = instrument_entries(state.settings);
+  delete_items(state.controls.menu, cmd::kInstrumentExtraFirst, cmd::kInstrumentLast);
+  HMENU instrumentPopup = popup_holding(state.controls.menu, cmd::kInstrumentFirst);
+  for (const InstrumentEntry& entry : state.menus.instruments) {
     if (entry.id <= cmd::kInstrumentStandardLast) {
       if (entry.text.empty()) continue;
-      const UINT keep = GetMenuState(state.menu, entry.id, MF_BYCOMMAND) & (kGreyed | MF_CHECKED);
-      ModifyMenuW(state.menu, entry.id, MF_BYCOMMAND | MF_STRING | keep, entry.id, widen(entry.text).c_str());
+      const UINT keep = GetMenuState(state.controls.menu, entry.id, MF_BYCOMMAND) & (kGreyed | MF_CHECKED);
+      ModifyMenuW(state.controls.menu, entry.id, MF_BYCOMMAND | MF_STRING | keep, entry.id, widen(entry.text).c_str());
     } else if (instrumentPopup) {
       AppendMenuW(instrumentPopup, MF_STRING | greyed_unless(haveFiles), entry.id, widen(entry.text).c_str());
     }
   }
-  state.instrumentIndex = instrument_index_for_program(state.instruments, state.engine.settings.play.melody);
-  for (const InstrumentEntry& entry : state.instruments) {
-    const bool checked = state.instrumentIndex >= 0 && entry.id == cmd::kInstrumentFirst + state.instrumentIndex;
-    CheckMenuItem(state.menu, entry.id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+  state.menus.instrumentIndex =
+      instrument_index_for_program(state.menus.instruments, state.engine.settings.play.melody);
+  for (const InstrumentEntry& entry : state.menus.instruments) {
+    const bool checked =
+        state.menus.instrumentIndex >= 0 && entry.id == cmd::kInstrumentFirst + state.menus.instrumentIndex;
+    CheckMenuItem(state.controls.menu, entry.id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
   }
 }
 
 void install_external_programs(ShellState& state, bool haveFiles) {
-  delete_items(state.menu, cmd::kExternalSeparator, cmd::kExternalLast);
-  state.externalPrograms = external_programs(state.settings);
-  for (const ExternalProgram& program : state.externalPrograms) {
-    InsertMenuW(state.menu, cmd::kExit, MF_BYCOMMAND | MF_STRING | greyed_unless(haveFiles), program.id,
+  delete_items(state.controls.menu, cmd::kExternalSeparator, cmd::kExternalLast);
+  state.menus.externalPrograms = external_programs(state.settings);
+  for (const ExternalProgram& program : state.menus.externalPrograms) {
+    InsertMenuW(state.controls.menu, cmd::kExit, MF_BYCOMMAND | MF_STRING | greyed_unless(haveFiles), program.id,
                 widen(program.text).c_str());
   }
-  if (!state.externalPrograms.empty()) {
-    InsertMenuW(state.menu, cmd::kExit, MF_BYCOMMAND | MF_SEPARATOR, cmd::kExternalSeparator, nullptr);
+  if (!state.menus.externalPrograms.empty()) {
+    InsertMenuW(state.controls.menu, cmd::kExit, MF_BYCOMMAND | MF_SEPARATOR, cmd::kExternalSeparator, nullptr);
   }
 }
 
@@ -107,31 +109,31 @@ HMENU create_colour_popup() {
 }
 
 void set_item_enabled(ShellState& state, int id, bool enabled) {
-  EnableMenuItem(state.menu, id, MF_BYCOMMAND | greyed_unless(enabled));
+  EnableMenuItem(state.controls.menu, id, MF_BYCOMMAND | greyed_unless(enabled));
 }
 
 void set_item_checked(ShellState& state, int id, bool checked) {
-  CheckMenuItem(state.menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+  CheckMenuItem(state.controls.menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 bool item_enabled(const ShellState& state, int id) {
-  const UINT itemState = GetMenuState(state.menu, id, MF_BYCOMMAND);
+  const UINT itemState = GetMenuState(state.controls.menu, id, MF_BYCOMMAND);
   return itemState != static_cast<UINT>(-1) && (itemState & kGreyed) == 0;
 }
 
 bool item_checked(const ShellState& state, int id) {
-  const UINT itemState = GetMenuState(state.menu, id, MF_BYCOMMAND);
+  const UINT itemState = GetMenuState(state.controls.menu, id, MF_BYCOMMAND);
   return itemState != static_cast<UINT>(-1) && (itemState & MF_CHECKED) != 0;
 }
 
 void check_view_items(ShellState& state) {
   set_item_checked(state, cmd::kTrackPanel, state.settings.tracpanel == 1);
-  set_item_checked(state, cmd::kCounterDisplay, (state.controlFlags & kFlagDisplay) != 0);
-  set_item_checked(state, cmd::kShowOpenButton, (state.controlFlags & kFlagOpenButton) != 0);
-  set_item_checked(state, cmd::kShowKeyButtons, (state.controlFlags & kFlagKeyButtons) != 0);
-  set_item_checked(state, cmd::kShowTempoButtons, (state.controlFlags & kFlagTempoButtons) != 0);
-  set_item_checked(state, cmd::kShowBackNextButtons, (state.controlFlags & kFlagBackNext) != 0);
-  set_item_checked(state, cmd::kShowSaveButton, (state.controlFlags & kFlagSaveButton) != 0);
+  set_item_checked(state, cmd::kCounterDisplay, (state.display.controlFlags & kFlagDisplay) != 0);
+  set_item_checked(state, cmd::kShowOpenButton, (state.display.controlFlags & kFlagOpenButton) != 0);
+  set_item_checked(state, cmd::kShowKeyButtons, (state.display.controlFlags & kFlagKeyButtons) != 0);
+  set_item_checked(state, cmd::kShowTempoButtons, (state.display.controlFlags & kFlagTempoButtons) != 0);
+  set_item_checked(state, cmd::kShowBackNextButtons, (state.display.controlFlags & kFlagBackNext) != 0);
+  set_item_checked(state, cmd::kShowSaveButton, (state.display.controlFlags & kFlagSaveButton) != 0);
 }
 
 void apply_startup_menu_state(ShellState& state) {
@@ -149,13 +151,13 @@ void apply_startup_menu_state(ShellState& state) {
   }
   set_item_checked(state, cmd::kStandardInstrument, play.StandardInstrument == 1);
   set_item_checked(state, cmd::kStandardVolume, play.StandardVolume == 1);
-  const int instrument = instrument_index_for_program(state.instruments, play.melody);
-  for (const InstrumentEntry& entry : state.instruments) {
+  const int instrument = instrument_index_for_program(state.menus.instruments, play.melody);
+  for (const InstrumentEntry& entry : state.menus.instruments) {
     set_item_checked(state, entry.id, instrument >= 0 && entry.id == cmd::kInstrumentFirst + instrument);
   }
-  state.volumeIndex = volume_index_for_value(play.volume);
+  state.menus.volumeIndex = volume_index_for_value(play.volume);
   for (int id = cmd::kVolumeFirst; id <= cmd::kVolumeLast; ++id) {
-    set_item_checked(state, id, state.volumeIndex >= 0 && id == cmd::kVolumeFirst + state.volumeIndex);
+    set_item_checked(state, id, state.menus.volumeIndex >= 0 && id == cmd::kVolumeFirst + state.menus.volumeIndex);
   }
 }
 
@@ -168,7 +170,7 @@ bool any_top_level_disabled(HMENU bar) {
 }
 
 void install_settings_items(ShellState& state) {
-  const bool haveFiles = !state.playlist.empty();
+  const bool haveFiles = !state.playlist.entries.empty();
   install_create_items(state, haveFiles);
   install_instruments(state, haveFiles);
   install_external_programs(state, haveFiles);

@@ -4,6 +4,7 @@
 
 #include "shell/model/command_line_model.h"
 #include "shell/win32/main_window.h"
+#include "shell/win32/shell_commands.h"
 #include "shell/win32/win_text.h"
 
 namespace mel {
@@ -13,14 +14,14 @@ namespace {
 class WindowPlaylist : public PlaylistSink {
  public:
   explicit WindowPlaylist(ShellState& state) : state_(state) {}
-  bool full() const override { return static_cast<int>(state_.playlist.size()) >= state_.files; }
+  bool full() const override { return state_.playlist.full(); }
   bool exists(const std::filesystem::path& path) const override {
     std::error_code error;
     return std::filesystem::exists(path, error);
   }
   int detect(const std::filesystem::path& path) const override { return state_.engine.detect(path); }
   void accept(const std::filesystem::path& path, int type) override { accept_path(state_, path, type); }
-  void append(const std::filesystem::path& path) override { state_.playlist.push_back(path); }
+  void append(const std::filesystem::path& path) override { state_.playlist.entries.push_back(path); }
 
  private:
   ShellState& state_;
@@ -55,9 +56,9 @@ class WindowsClipboard : public ClipboardSource {
 }  // namespace
 
 void accept_path(ShellState& state, const std::filesystem::path& path, int type) {
-  if (static_cast<int>(state.playlist.size()) >= state.files) return;
+  if (state.playlist.full()) return;
   // Playlists and folders add their entries once those sources are read.
-  if (type >= 1) state.playlist.push_back(path);
+  if (type >= 1) state.playlist.entries.push_back(path);
 }
 
 void accept_command_line(ShellState& state, const std::wstring& text) {
@@ -67,18 +68,18 @@ void accept_command_line(ShellState& state, const std::wstring& text) {
 
 void take_handed_over_command_line(ShellState& state, const std::wstring& text) {
   const bool append = key_is_down(VK_CONTROL);
-  const std::size_t old = state.playlist.size();
+  const std::size_t old = state.playlist.entries.size();
   std::vector<std::filesystem::path> kept;
   if (!append) {
-    kept.swap(state.playlist);
+    kept.swap(state.playlist.entries);
   }
   accept_command_line(state, text);
-  const bool nothingAdded = append ? state.playlist.size() == old : state.playlist.empty();
+  const bool nothingAdded = append ? state.playlist.entries.size() == old : state.playlist.entries.empty();
   if (nothingAdded) {
-    if (!append) state.playlist.swap(kept);
+    if (!append) state.playlist.entries.swap(kept);
     return;
   }
-  state.currentIndex = append ? static_cast<int>(old) : 0;
+  state.playlist.currentIndex = append ? static_cast<int>(old) : 0;
   state.engine.ReloadRequest = kReloadReadFile;
   on_command(state, cmd::kLoadEntry, state.settings.autoplay ? 0 : 1);
 }

@@ -11,16 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "playback/player_model.h"
+#include "app/settings_model.h"
 #include "convert/engine.h"
+#include "playback/player_model.h"
 #include "shell/model/command_ids.h"
 #include "shell/model/menu_model.h"
-#include "app/settings_model.h"
+#include "shell/model/shell_state_model.h"
 
 namespace mel {
 
 constexpr wchar_t kMainWindowClassName[] = L"MVWIN";
-constexpr int kInstrumentNameCount = 128;
 
 // The bitmap buttons of the first row, in creation order.
 enum ButtonIndex : int {
@@ -70,13 +70,8 @@ class WindowPlayerHost : public PlayerHost {
   ShellState& state_;
 };
 
-struct ShellState {
-  HWND hwnd = nullptr;
-  HINSTANCE instance = nullptr;
-  MainWindowOptions options;
-  std::wstring commandLine;
-
-  // Child controls.
+// The window's handles: child controls, menus and brushes.
+struct WindowControls {
   std::array<HWND, kButtonCount> buttons{};
   HWND scroll = nullptr;
   HWND counter = nullptr;
@@ -85,67 +80,37 @@ struct ShellState {
   HWND splitButton = nullptr;
   HWND standardButton = nullptr;
 
-  // Menus.
   HMENU menu = nullptr;
   HMENU previousPopup = nullptr;
   HMENU nextPopup = nullptr;
   HMENU recentPopup = nullptr;
   HMENU colourPopup = nullptr;
 
+  HBRUSH hollowBrush = nullptr;
+  HBRUSH counterBrush = nullptr;
+};
+
+struct ShellState {
+  HWND hwnd = nullptr;
+  HINSTANCE instance = nullptr;
+  MainWindowOptions options;
+  std::wstring commandLine;
+  HWND otherInstance = nullptr;
+  bool handedOver = false;  // this instance gave its command line to another one
+
   // Conversion: the held input, score, song header and options.
   Engine engine;
   std::unique_ptr<ClipboardSource> clipboard;  // the text behind "clip.txt"
-  int inputType = 0;  // of the loaded file
-  bool songLoaded = false;  // the last load gave something to play
-  int currentOutputKind = 0;
-
-  // Files.
-  std::filesystem::path currentFile;
-  std::filesystem::path tempMidiPath;
-  std::filesystem::path lastCreated;
-  std::filesystem::path saveFolder;
-  std::vector<std::filesystem::path> playlist;
-  int currentIndex = 0;
-  std::vector<std::filesystem::path> recent;
-  std::array<std::string, kInstrumentNameCount> instrumentNames;
-
-  // Settings and view.
   ShellSettings settings;
-  unsigned controlFlags = 0;
-  bool fullView = true;
-  int files = 255;  // playlist capacity
-  int effectiveColour = 2;
-  std::vector<InstrumentEntry> instruments;
-  int instrumentIndex = 0;
-  int volumeIndex = 2;
-  std::vector<ExternalProgram> externalPrograms;
-  HWND otherInstance = nullptr;
 
-  // Layout.
-  bool relayoutRunning = false;
-  int fixedHeight = 0;
-  int minimumWidth = 0;
-  HBRUSH hollowBrush = nullptr;
-  HBRUSH counterBrush = nullptr;
-
-  // Playback.
-  std::unique_ptr<SequencerDevice> device;
-  std::unique_ptr<WindowPlayerHost> playerHost;
-  std::unique_ptr<SequencerPlayer> player;
-  int counterHold = 0;
-  bool ctrlDown = false;
-  bool intro = false;
-  bool propertyDialogOpen = false;
-  bool handedOver = false;  // this instance gave its command line to another one
-  int heightFixesInRow = 0;  // relayouts posted by painting that did not make the content fit
-  int endOfPlaybackSignals = 0;  // how many times the player said it stopped
-
-  // Dialogs and message boxes of the window that are open right now. A close
-  // that arrives meanwhile (from the taskbar, a posted WM_CLOSE) waits until
-  // the last of them has returned: the code that opened it still needs the
-  // window and its state afterwards.
-  int modalDepth = 0;
-  bool closePending = false;
+  WindowControls controls;
+  PlaylistState playlist;
+  DisplayState display;
+  LoadState load;
+  PlaybackState playback;
+  MenuChoices menus;
+  KeyState keys;
+  ModalState modal;
 };
 
 // Marks a dialog or message box of the window as open for its lifetime.

@@ -179,23 +179,23 @@ TEST_F(MainWindowTest, StartsWithEveryControlAndTheMenuInTheStateWithoutAFile) {
   ShellState& state = open_window();
   EXPECT_EQ(window_text(state.hwnd), "MELVARINO");
   EXPECT_EQ(class_name(state.hwnd), "MVWIN");
-  for (HWND button : state.buttons) {
+  for (HWND button : state.controls.buttons) {
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(class_name(button), "CGBUTTON");
   }
-  EXPECT_EQ(GetDlgCtrlID(state.buttons[kButtonSave]), cmd::kSaveButton);
-  EXPECT_EQ(window_text(state.buttons[kButtonKeyDown]), "BITMAP_NFLAT");
-  EXPECT_TRUE(IsWindowEnabled(state.buttons[kButtonPlay]));
-  EXPECT_TRUE(IsWindowEnabled(state.buttons[kButtonOpen]));
-  for (int i = kButtonKeyDown; i <= kButtonSave; ++i) EXPECT_FALSE(IsWindowEnabled(state.buttons[i])) << i;
-  EXPECT_EQ(class_name(state.scroll), "ScrollBar");
-  EXPECT_EQ(class_name(state.counter), "Static");
-  EXPECT_EQ(window_text(state.trackButtons[31]), "32");
-  EXPECT_EQ(window_text(state.allTracksButton), "全");
-  for (HWND button : state.trackButtons) EXPECT_FALSE(IsWindowEnabled(button));
+  EXPECT_EQ(GetDlgCtrlID(state.controls.buttons[kButtonSave]), cmd::kSaveButton);
+  EXPECT_EQ(window_text(state.controls.buttons[kButtonKeyDown]), "BITMAP_NFLAT");
+  EXPECT_TRUE(IsWindowEnabled(state.controls.buttons[kButtonPlay]));
+  EXPECT_TRUE(IsWindowEnabled(state.controls.buttons[kButtonOpen]));
+  for (int i = kButtonKeyDown; i <= kButtonSave; ++i) EXPECT_FALSE(IsWindowEnabled(state.controls.buttons[i])) << i;
+  EXPECT_EQ(class_name(state.controls.scroll), "ScrollBar");
+  EXPECT_EQ(class_name(state.controls.counter), "Static");
+  EXPECT_EQ(window_text(state.controls.trackButtons[31]), "32");
+  EXPECT_EQ(window_text(state.controls.allTracksButton), "全");
+  for (HWND button : state.controls.trackButtons) EXPECT_FALSE(IsWindowEnabled(button));
 
-  ASSERT_EQ(GetMenu(state.hwnd), state.menu);
-  EXPECT_EQ(GetMenuItemCount(state.menu), kTopLevelMenuCount);
+  ASSERT_EQ(GetMenu(state.hwnd), state.controls.menu);
+  EXPECT_EQ(GetMenuItemCount(state.controls.menu), kTopLevelMenuCount);
   for (int id : {cmd::kCreateMidi, cmd::kProperties, cmd::kResetKeySpeed, cmd::kPseudoChord, cmd::kPerTrackInstrument,
                  cmd::kStandardInstrument, cmd::kVolumeLast, cmd::kPrevious, cmd::kCreateFirst}) {
     EXPECT_FALSE(item_enabled(state, id)) << id;
@@ -212,14 +212,14 @@ TEST_F(MainWindowTest, StartsWithEveryControlAndTheMenuInTheStateWithoutAFile) {
   EXPECT_TRUE(item_checked(state, cmd::kStandardInstrument));
   EXPECT_TRUE(item_checked(state, cmd::kInstrumentFirst));  // melody 1: the first entry
   EXPECT_TRUE(item_checked(state, cmd::kVolumeFirst + 2));  // volume 100
-  EXPECT_TRUE(GetMenuState(state.colourPopup, cmd::kColourFirst + 1, MF_BYCOMMAND) & MF_CHECKED);
+  EXPECT_TRUE(GetMenuState(state.controls.colourPopup, cmd::kColourFirst + 1, MF_BYCOMMAND) & MF_CHECKED);
 
   // The temporary MIDI file exists from start-up, named "dum…".
-  ASSERT_FALSE(state.tempMidiPath.empty());
-  EXPECT_TRUE(fs::exists(state.tempMidiPath));
-  EXPECT_EQ(state.tempMidiPath.filename().wstring().substr(0, 3), L"dum");
+  ASSERT_FALSE(state.load.tempMidiPath.empty());
+  EXPECT_TRUE(fs::exists(state.load.tempMidiPath));
+  EXPECT_EQ(state.load.tempMidiPath.filename().wstring().substr(0, 3), L"dum");
   // An empty command line ends the promise to close after playing.
-  EXPECT_EQ(state.controlFlags & kFlagExitAfterPlay, 0u);
+  EXPECT_EQ(state.display.controlFlags & kFlagExitAfterPlay, 0u);
 }
 
 TEST_F(MainWindowTest, OpeningAMidiFileEnablesWhatTheSongAllowsAndNamesItInTheCaption) {
@@ -227,8 +227,8 @@ TEST_F(MainWindowTest, OpeningAMidiFileEnablesWhatTheSongAllowsAndNamesItInTheCa
   open_file(state, song_);
   EXPECT_EQ(openDialogs_, 1);
   EXPECT_EQ(window_text(state.hwnd), narrow(L"MELVARINO[さくら.mid]"));
-  EXPECT_EQ(window_text(state.counter), "さくら");
-  EXPECT_GT(fs::file_size(state.tempMidiPath), 0u);
+  EXPECT_EQ(window_text(state.controls.counter), "さくら");
+  EXPECT_GT(fs::file_size(state.load.tempMidiPath), 0u);
 
   LoadOutcome outcome;
   outcome.ok = true;
@@ -240,34 +240,34 @@ TEST_F(MainWindowTest, OpeningAMidiFileEnablesWhatTheSongAllowsAndNamesItInTheCa
   // Every item of the flow's list that the menu has (the track items and the
   // external programs exist only as buttons, or once configured).
   for (const ItemEnable& item : load_flow_menu_states(outcome)) {
-    if (GetMenuState(state.menu, item.id, MF_BYCOMMAND) == static_cast<UINT>(-1)) continue;
+    if (GetMenuState(state.controls.menu, item.id, MF_BYCOMMAND) == static_cast<UINT>(-1)) continue;
     EXPECT_EQ(item_enabled(state, item.id), item.enabled) << item.id;
   }
   EXPECT_TRUE(item_enabled(state, cmd::kCreateMidi));
   EXPECT_TRUE(item_enabled(state, cmd::kMidiStandard));
   EXPECT_FALSE(item_enabled(state, cmd::kThreeTimes));  // MIDI played "MIDI標準"
   EXPECT_FALSE(item_enabled(state, cmd::kPrevious));
-  for (int i = kButtonKeyDown; i <= kButtonTempoUp; ++i) EXPECT_TRUE(IsWindowEnabled(state.buttons[i])) << i;
-  EXPECT_TRUE(IsWindowEnabled(state.buttons[kButtonSave]));
-  EXPECT_FALSE(IsWindowEnabled(state.buttons[kButtonNext]));
+  for (int i = kButtonKeyDown; i <= kButtonTempoUp; ++i) EXPECT_TRUE(IsWindowEnabled(state.controls.buttons[i])) << i;
+  EXPECT_TRUE(IsWindowEnabled(state.controls.buttons[kButtonSave]));
+  EXPECT_FALSE(IsWindowEnabled(state.controls.buttons[kButtonNext]));
   const int tracks = state.engine.song.trackCount;
   ASSERT_GE(tracks, 2);
-  EXPECT_TRUE(IsWindowEnabled(state.trackButtons[tracks - 1]));
-  EXPECT_FALSE(IsWindowEnabled(state.trackButtons[tracks]));
-  EXPECT_EQ(window_text(state.trackButtons[0]), track_label(state.engine.song, 0));
+  EXPECT_TRUE(IsWindowEnabled(state.controls.trackButtons[tracks - 1]));
+  EXPECT_FALSE(IsWindowEnabled(state.controls.trackButtons[tracks]));
+  EXPECT_EQ(window_text(state.controls.trackButtons[0]), track_label(state.engine.song, 0));
 
   // The same file opened again stays one recent entry, and an open that adds
   // nothing (a file of no known type) leaves no blank entry behind.
   open_file(state, song_);
   open_file(state, folder_ / L"notes.doc");
   open_file(state, song_);
-  EXPECT_EQ(state.recent.size(), 1u);
-  EXPECT_EQ(GetMenuItemCount(state.recentPopup), 0);
+  EXPECT_EQ(state.playlist.recent.size(), 1u);
+  EXPECT_EQ(GetMenuItemCount(state.controls.recentPopup), 0);
   write_bytes(folder_ / L"二曲目.mid", two_track_song());
   open_file(state, folder_ / L"二曲目.mid");
-  ASSERT_EQ(GetMenuItemCount(state.recentPopup), 1);
+  ASSERT_EQ(GetMenuItemCount(state.controls.recentPopup), 1);
   wchar_t label[64] = {};
-  GetMenuStringW(state.recentPopup, 0, label, 64, MF_BYPOSITION);
+  GetMenuStringW(state.controls.recentPopup, 0, label, 64, MF_BYPOSITION);
   EXPECT_EQ(std::wstring(label), L"さくら.mid");
 }
 
@@ -279,15 +279,15 @@ TEST_F(MainWindowTest, SwitchingTheTrackButtonKindKeepsTheSongsTracksUsable) {
   ASSERT_TRUE(item_checked(state, cmd::kMultiTrackSelect));
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kMultiTrackSelect, 0);
   EXPECT_FALSE(item_checked(state, cmd::kMultiTrackSelect));
-  EXPECT_EQ(GetWindowLongPtrW(state.trackButtons[0], GWL_STYLE) & BS_TYPEMASK, BS_RADIOBUTTON);
+  EXPECT_EQ(GetWindowLongPtrW(state.controls.trackButtons[0], GWL_STYLE) & BS_TYPEMASK, BS_RADIOBUTTON);
   for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
-    EXPECT_EQ(IsWindowEnabled(state.trackButtons[k]) != 0, k < tracks) << k;
+    EXPECT_EQ(IsWindowEnabled(state.controls.trackButtons[k]) != 0, k < tracks) << k;
   }
   // Without a song every track button stays disabled, whichever the kind.
   open_file(state, folder_ / L"missing.mid");
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kMultiTrackSelect, 0);
-  EXPECT_EQ(GetWindowLongPtrW(state.trackButtons[0], GWL_STYLE) & BS_TYPEMASK, BS_CHECKBOX);
-  for (HWND button : state.trackButtons) EXPECT_FALSE(IsWindowEnabled(button));
+  EXPECT_EQ(GetWindowLongPtrW(state.controls.trackButtons[0], GWL_STYLE) & BS_TYPEMASK, BS_CHECKBOX);
+  for (HWND button : state.controls.trackButtons) EXPECT_FALSE(IsWindowEnabled(button));
 }
 
 TEST_F(MainWindowTest, TheSaveButtonSendsItsCommandButNeverItself) {
@@ -319,7 +319,7 @@ TEST_F(MainWindowTest, ACloseThatArrivesWhileADialogIsOpenWaitsUntilItReturns) {
   };
   // In the open dialog: the file chosen is still opened, then the window closes.
   ShellState& state = open_window();
-  const fs::path temporary = state.tempMidiPath;
+  const fs::path temporary = state.load.tempMidiPath;
   open_file(state, song_);  // pumps: the deferred close runs
   EXPECT_TRUE(aliveInDialog);
   EXPECT_FALSE(IsWindow(window_));
@@ -328,7 +328,7 @@ TEST_F(MainWindowTest, ACloseThatArrivesWhileADialogIsOpenWaitsUntilItReturns) {
   // In the device's error box, when playing a file that gave nothing to play.
   aliveInDialog = false;
   ShellState& second = open_window();
-  const fs::path secondTemporary = second.tempMidiPath;
+  const fs::path secondTemporary = second.load.tempMidiPath;
   open_file(second, folder_ / L"empty.mid");
   duringDialog_ = [&](HWND owner) {
     duringDialog_ = nullptr;
@@ -347,13 +347,13 @@ TEST_F(MainWindowTest, ACloseThatArrivesWhileADialogIsOpenWaitsUntilItReturns) {
 TEST_F(MainWindowTest, TheCommandLineLoadsItsFileWithoutPlayingWhenAutoplayIsOff) {
   write_settings("[section]\r\nautoplay=0\r\n");
   ShellState& state = open_window(song_.wstring());
-  ASSERT_EQ(state.playlist.size(), 1u);
+  ASSERT_EQ(state.playlist.entries.size(), 1u);
   EXPECT_EQ(window_text(state.hwnd), narrow(L"MELVARINO[さくら.mid]"));
   EXPECT_TRUE(item_enabled(state, cmd::kCreateMidi));
   pump_for(200);
-  EXPECT_EQ(state.player->state(), PlayerState::Stopped);
+  EXPECT_EQ(state.playback.player->state(), PlayerState::Stopped);
   // A file from the command line keeps the promise to close after playing.
-  EXPECT_NE(state.controlFlags & kFlagExitAfterPlay, 0u);
+  EXPECT_NE(state.display.controlFlags & kFlagExitAfterPlay, 0u);
 }
 
 // "%4d / %4d　%s" with the title.
@@ -367,26 +367,26 @@ TEST_F(MainWindowTest, PlayingMovesTheCounterAndEndsWithTheEndOfPlaybackSignal) 
   write_settings("[section]\r\nautoplay=0\r\nautooff=0\r\n");
   ShellState& state = open_window(song_.wstring());
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kPlay, 0);
-  ASSERT_EQ(state.player->state(), PlayerState::Playing);
-  EXPECT_EQ(state.player->length(), 64);
+  ASSERT_EQ(state.playback.player->state(), PlayerState::Playing);
+  EXPECT_EQ(state.playback.player->length(), 64);
 
   std::vector<std::string> seen;
   ASSERT_TRUE(pump_until([&] {
-    const std::string text = window_text(state.counter);
+    const std::string text = window_text(state.controls.counter);
     if (is_position_text(text, "さくら") && (seen.empty() || seen.back() != text)) seen.push_back(text);
     return seen.size() >= 3;
   }));
   // An end notification of an earlier play (the device says this one goes
   // on) neither stops the song nor puts the title back.
   SendMessageW(state.hwnd, MM_MCINOTIFY, kNotifySuccessful, 0);
-  EXPECT_EQ(state.player->state(), PlayerState::Playing);
-  EXPECT_NE(window_text(state.counter), "さくら");
-  EXPECT_TRUE(pump_until([&] { return state.endOfPlaybackSignals > 0; }));
-  EXPECT_EQ(state.endOfPlaybackSignals, 1);
-  EXPECT_EQ(state.player->state(), PlayerState::Stopped);
+  EXPECT_EQ(state.playback.player->state(), PlayerState::Playing);
+  EXPECT_NE(window_text(state.controls.counter), "さくら");
+  EXPECT_TRUE(pump_until([&] { return state.playback.endOfPlaybackSignals > 0; }));
+  EXPECT_EQ(state.playback.endOfPlaybackSignals, 1);
+  EXPECT_EQ(state.playback.player->state(), PlayerState::Stopped);
   // The last song of the list ended: its title is back on the counter.
   pump_for(50);
-  EXPECT_EQ(window_text(state.counter), "さくら");
+  EXPECT_EQ(window_text(state.controls.counter), "さくら");
   EXPECT_TRUE(messages_.empty());
 }
 
@@ -394,24 +394,24 @@ TEST_F(MainWindowTest, PauseThenPlayGoesOnFromTheSamePosition) {
   write_settings("[section]\r\nautoplay=0\r\n");
   ShellState& state = open_window(song_.wstring());
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kPlay, 0);
-  ASSERT_TRUE(pump_until([&] { return state.player->position() >= 8; }));
+  ASSERT_TRUE(pump_until([&] { return state.playback.player->position() >= 8; }));
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kPause, 0);
-  ASSERT_EQ(state.player->state(), PlayerState::Paused);
-  const long paused = state.player->position();
+  ASSERT_EQ(state.playback.player->state(), PlayerState::Paused);
+  const long paused = state.playback.player->position();
   EXPECT_GE(paused, 8);
   EXPECT_LT(paused, 64);
   pump_for(150);
-  EXPECT_EQ(state.player->position(), paused);
-  EXPECT_EQ(state.endOfPlaybackSignals, 0);
+  EXPECT_EQ(state.playback.player->position(), paused);
+  EXPECT_EQ(state.playback.endOfPlaybackSignals, 0);
 
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kPlay, 0);
-  ASSERT_EQ(state.player->state(), PlayerState::Playing);
-  state.player->poll_position();
-  EXPECT_GE(state.player->position(), paused);
-  EXPECT_LT(state.player->position(), paused + 16);
+  ASSERT_EQ(state.playback.player->state(), PlayerState::Playing);
+  state.playback.player->poll_position();
+  EXPECT_GE(state.playback.player->position(), paused);
+  EXPECT_LT(state.playback.player->position(), paused + 16);
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kStop, 0);
-  EXPECT_EQ(state.player->state(), PlayerState::Stopped);
-  EXPECT_EQ(state.endOfPlaybackSignals, 1);
+  EXPECT_EQ(state.playback.player->state(), PlayerState::Stopped);
+  EXPECT_EQ(state.playback.endOfPlaybackSignals, 1);
 }
 
 int client_width_of(HWND window) {
@@ -428,7 +428,7 @@ int client_height_of(HWND window) {
 
 TEST_F(MainWindowTest, RelayoutGivesTheComputedWidthAndAFixedHeight) {
   ShellState& state = open_window();
-  ViewState view{state.controlFlags, true, false};
+  ViewState view{state.display.controlFlags, true, false};
   const int contentHeight = content_height(view);
   EXPECT_EQ(client_width_of(state.hwnd), relayout_client_width(view, 250));
   EXPECT_GT(client_height_of(state.hwnd), contentHeight - 1);
@@ -452,21 +452,21 @@ TEST_F(MainWindowTest, RelayoutGivesTheComputedWidthAndAFixedHeight) {
   // A caption double-click: the compact view without the menu bar, and back.
   SendMessageW(state.hwnd, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(40, 10));
   pump_messages();
-  EXPECT_FALSE(state.fullView);
+  EXPECT_FALSE(state.display.fullView);
   EXPECT_EQ(GetMenu(state.hwnd), nullptr);
-  ViewState compact{state.controlFlags, false, false};
+  ViewState compact{state.display.controlFlags, false, false};
   EXPECT_EQ(client_width_of(state.hwnd), relayout_client_width(compact, 310));
-  EXPECT_FALSE(shown(state.counter));
-  EXPECT_FALSE(shown(state.buttons[kButtonKeyDown]));
-  EXPECT_TRUE(shown(state.buttons[kButtonOpen]));
+  EXPECT_FALSE(shown(state.controls.counter));
+  EXPECT_FALSE(shown(state.controls.buttons[kButtonKeyDown]));
+  EXPECT_TRUE(shown(state.controls.buttons[kButtonOpen]));
   SendMessageW(state.hwnd, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(40, 10));
   pump_messages();
-  EXPECT_TRUE(state.fullView);
-  EXPECT_EQ(GetMenu(state.hwnd), state.menu);
+  EXPECT_TRUE(state.display.fullView);
+  EXPECT_EQ(GetMenu(state.hwnd), state.controls.menu);
   EXPECT_FALSE(IsZoomed(state.hwnd));
   // Other hit codes do nothing.
   SendMessageW(state.hwnd, WM_NCLBUTTONDBLCLK, HTLEFT, 0);
-  EXPECT_TRUE(state.fullView);
+  EXPECT_TRUE(state.display.fullView);
 }
 
 // Makes the menu bar wider than the window, so that it wraps, or takes the
@@ -487,12 +487,12 @@ void widen_menu_bar(HMENU bar, HWND window, bool wide) {
 
 TEST_F(MainWindowTest, PaintingRefitsTheHeightEveryTimeTheMenuBarWrapsOrUnwraps) {
   ShellState& state = open_window();
-  const int contentHeight = content_height(ViewState{state.controlFlags, true, false});
+  const int contentHeight = content_height(ViewState{state.display.controlFlags, true, false});
   ASSERT_FALSE(needs_height_fix(client_height_of(state.hwnd), contentHeight));
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
     for (bool wide : {true, false}) {
-      widen_menu_bar(state.menu, state.hwnd, wide);
+      widen_menu_bar(state.controls.menu, state.hwnd, wide);
       ASSERT_TRUE(needs_height_fix(client_height_of(state.hwnd), contentHeight));
       SendMessageW(state.hwnd, WM_PAINT, 0, 0);
       pump_messages();
@@ -520,16 +520,16 @@ TEST_F(MainWindowTest, BadFilesLeaveTheWindowWithoutAFile) {
     SCOPED_TRACE(path.filename().string());
     EXPECT_FALSE(item_enabled(state, cmd::kCreateMidi));
     EXPECT_FALSE(item_enabled(state, cmd::kProperties));
-    EXPECT_FALSE(IsWindowEnabled(state.allTracksButton));
-    EXPECT_FALSE(IsWindowEnabled(state.buttons[kButtonKeyUp]));
-    EXPECT_FALSE(IsWindowEnabled(state.trackButtons[0]));
-    EXPECT_EQ(fs::file_size(state.tempMidiPath), 0u);
+    EXPECT_FALSE(IsWindowEnabled(state.controls.allTracksButton));
+    EXPECT_FALSE(IsWindowEnabled(state.controls.buttons[kButtonKeyUp]));
+    EXPECT_FALSE(IsWindowEnabled(state.controls.trackButtons[0]));
+    EXPECT_EQ(fs::file_size(state.load.tempMidiPath), 0u);
     EXPECT_TRUE(state.engine.song.title.empty());
     // Playing what is left fails with the device's message, not a crash.
     messages_.clear();
     SendMessageW(state.hwnd, WM_COMMAND, cmd::kPlay, 0);
     pump_messages();
-    EXPECT_NE(state.player->state(), PlayerState::Playing);
+    EXPECT_NE(state.playback.player->state(), PlayerState::Playing);
   }
   EXPECT_EQ(window_text(state.hwnd), "MELVARINO");  // "notes.doc" has no type
 }
@@ -545,7 +545,7 @@ TEST_F(MainWindowTest, GarbageSettingsGiveTheDefaults) {
   EXPECT_EQ(state.settings.record, 0);
   EXPECT_EQ(state.engine.settings.play.KeyOffset, 0);
   EXPECT_EQ(state.settings.files, 255);
-  EXPECT_FALSE(shown(state.buttons[kButtonSave]));
+  EXPECT_FALSE(shown(state.controls.buttons[kButtonSave]));
 }
 
 TEST_F(MainWindowTest, CreatingAMidiFileWritesItWhereTheSaveDialogSays) {
@@ -556,24 +556,24 @@ TEST_F(MainWindowTest, CreatingAMidiFileWritesItWhereTheSaveDialogSays) {
   EXPECT_EQ(proposedSaveName_, folder_ / L"さくら.mid");
   ASSERT_TRUE(fs::exists(saveAs_));
   EXPECT_GT(fs::file_size(saveAs_), 0u);
-  EXPECT_EQ(state.lastCreated, saveAs_);
+  EXPECT_EQ(state.playlist.lastCreated, saveAs_);
   EXPECT_EQ(state.settings.recmode, cmd::kCreateMidi);
 
   // Cancelling the save dialog writes nothing.
   saveAs_.clear();
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kCopyAs, 0);
-  EXPECT_EQ(state.lastCreated, folder_ / L"出力.mid");
+  EXPECT_EQ(state.playlist.lastCreated, folder_ / L"出力.mid");
 
   // 103 opens the created file.
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kOpenLastCreated, 0);
   EXPECT_EQ(window_text(state.hwnd), narrow(L"MELVARINO[出力.mid]"));
-  EXPECT_EQ(state.recent.size(), 2u);
+  EXPECT_EQ(state.playlist.recent.size(), 2u);
 }
 
 TEST_F(MainWindowTest, ClosingDeletesTheTemporaryFileAndSavesWhenAskedTo) {
   write_settings("[section]\r\nautosetsave=1\r\n[control]\r\nscroll=0\r\n");
   ShellState& state = open_window();
-  const fs::path temporary = state.tempMidiPath;
+  const fs::path temporary = state.load.tempMidiPath;
   ASSERT_TRUE(fs::exists(temporary));
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kTrackPanel, 0);
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kExit, 0);
@@ -593,29 +593,29 @@ TEST_F(MainWindowTest, MovesThroughTheListAndChoosesTheCounterColour) {
   write_bytes(folder_ / L"three.mid", two_track_song());
   ShellState& state = open_window(song_.wstring() + L" " + (folder_ / L"two.mid").wstring() + L" " +
                                   (folder_ / L"three.mid").wstring());
-  ASSERT_EQ(state.playlist.size(), 3u);
+  ASSERT_EQ(state.playlist.entries.size(), 3u);
   EXPECT_FALSE(item_enabled(state, cmd::kPrevious));
-  EXPECT_TRUE(IsWindowEnabled(state.buttons[kButtonNext]));
-  EXPECT_EQ(GetMenuItemCount(state.nextPopup), 2);
+  EXPECT_TRUE(IsWindowEnabled(state.controls.buttons[kButtonNext]));
+  EXPECT_EQ(GetMenuItemCount(state.controls.nextPopup), 2);
 
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kNext, 0);
   EXPECT_EQ(window_text(state.hwnd), "MELVARINO[two.mid]");
-  EXPECT_EQ(GetMenuItemCount(state.previousPopup), 1);
+  EXPECT_EQ(GetMenuItemCount(state.controls.previousPopup), 1);
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kNextPopupFirst, 0);
   EXPECT_EQ(window_text(state.hwnd), "MELVARINO[three.mid]");
-  EXPECT_FALSE(IsWindowEnabled(state.buttons[kButtonNext]));
+  EXPECT_FALSE(IsWindowEnabled(state.controls.buttons[kButtonNext]));
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kNext, 0);  // at the end: stays
-  EXPECT_EQ(state.currentIndex, 2);
+  EXPECT_EQ(state.playlist.currentIndex, 2);
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kFirst, 0);
-  EXPECT_EQ(state.currentIndex, 0);
+  EXPECT_EQ(state.playlist.currentIndex, 0);
   pump_for(100);
-  EXPECT_EQ(state.player->state(), PlayerState::Stopped);  // moves do not start a stopped player
+  EXPECT_EQ(state.playback.player->state(), PlayerState::Stopped);  // moves do not start a stopped player
 
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kColourFirst + 3, 0);
   EXPECT_EQ(state.settings.dispcolor, 4);
-  EXPECT_EQ(state.effectiveColour, 4);
-  EXPECT_TRUE(GetMenuState(state.colourPopup, cmd::kColourFirst + 3, MF_BYCOMMAND) & MF_CHECKED);
-  EXPECT_FALSE(GetMenuState(state.colourPopup, cmd::kColourFirst + 1, MF_BYCOMMAND) & MF_CHECKED);
+  EXPECT_EQ(state.display.effectiveColour, 4);
+  EXPECT_TRUE(GetMenuState(state.controls.colourPopup, cmd::kColourFirst + 3, MF_BYCOMMAND) & MF_CHECKED);
+  EXPECT_FALSE(GetMenuState(state.controls.colourPopup, cmd::kColourFirst + 1, MF_BYCOMMAND) & MF_CHECKED);
 }
 
 // ---------------------------------------------------------------------------
