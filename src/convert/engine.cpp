@@ -7,6 +7,7 @@
 #include "formats/mfi/mail_text.h"
 #include "convert/format_registry.h"
 #include "midi/midi_rewrite.h"
+#include "score/score_passes.h"
 
 namespace mel {
 
@@ -23,26 +24,6 @@ const char* dispatch_status_text(DispatchStatus status) {
     case DispatchStatus::WriteFailed: return "cannot write the output file";
   }
   return "unknown";
-}
-
-namespace {
-
-// The shape of MFi mail text: a marker line of 7 bytes, then lines of 72
-// characters plus CR LF, and 4 characters for every 3 bytes of the file.
-constexpr int kMailMarkerLineBytes = 7;
-constexpr int kMailLineBytes = 74;
-constexpr int kMailLineBreakBytes = 2;
-constexpr int kMailCharsPerGroup = 4;
-constexpr int kMailBytesPerGroup = 3;
-
-}  // namespace
-
-std::optional<int> mfi_size_limit(const WriterSettings& writers) {
-  if (writers.mldbyte <= 0) return std::nullopt;
-  if (writers.mailBase64 == 0) return writers.mldbyte;
-  int text = writers.mldbyte - kMailMarkerLineBytes;
-  int chars = text - kMailLineBreakBytes * (text / kMailLineBytes);
-  return std::max(0, kMailBytesPerGroup * (chars / kMailCharsPerGroup));
 }
 
 Engine::Engine() = default;
@@ -105,7 +86,7 @@ DispatchStatus Engine::decode(int inputType) {
 // The accompaniment for one-track songs runs before the writers' track count
 // is taken; the pseudo-chord pass runs after it and sets its own count.
 void Engine::run_score_passes() {
-  song.scoreTrackCount = song.trackCount;
+  mel::run_score_passes(*score_, song, settings);
 }
 
 DispatchStatus Engine::encode(int inputType, int outputKind, std::vector<uint8_t>& output) {
