@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "formats/dxm/dxm_writer.h"
 #include "formats/kanji_mld/kanji_mld_reader.h"
+#include "formats/mfi/mfi_output.h"
 #include "formats/mfi/mfi_reader.h"
 #include "formats/pmail/pmail_reader.h"
 #include "formats/smaf/smaf_reader.h"
@@ -32,6 +34,9 @@ ScoreReader reader_for(int inputType) {
 ScoreWriter writer_for(int outputKind) {
   switch (outputKind) {
     case kOutputMidi: return write_midi_file;
+    case kOutputMfi: return write_mfi_file;
+    case kOutputCmx: return write_cmx_file;
+    case kOutputDxm: return write_dxm_file;
     default: return nullptr;
   }
 }
