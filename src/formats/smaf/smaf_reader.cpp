@@ -10,125 +10,25 @@
 
 #include "common/cp932.h"
 #include "common/saturate.h"
+#include "formats/smaf/smaf_format.h"
 #include "midi/midi_bytes.h"
 
 namespace mel {
 namespace {
 
-// ---------------------------------------------------------------------------
-// File layout
+using namespace smaf;
 
-constexpr char kFileTag[] = "MMMD";
-constexpr char kContentsTag[] = "CNTI";
-constexpr char kScoreTrackTag[] = "MTR";  // followed by a track number byte
-constexpr char kSequenceTag[] = "Mtsq";
-constexpr char kSetupTag[] = "Mtsu";
-constexpr char kSeekPhraseTag[] = "MspI";
-constexpr std::size_t kTagSize = 4;
-constexpr std::size_t kScoreTrackTagSize = 3;
-constexpr std::size_t kChunkHeaderSize = 8;  // tag and 32-bit big-endian size
-
-// Score track chunk header: after the chunk header come the format type,
-// sequence type, timebase code, gate timebase and two bytes of channel status.
-constexpr std::size_t kFormatTypeOffset = 8;
-constexpr std::size_t kTimebaseCodeOffset = 10;
-constexpr std::size_t kChannelStatusOffset = 12;
-constexpr std::size_t kScoreTrackHeaderSize = 14;
-constexpr uint8_t kHandyPhoneForm = 0;
-
-constexpr int kChannelsPerChunk = 4;
-constexpr int kRhythmStatus = 3;  // low two bits of a channel's status nibble
-constexpr int kStatusMask = 3;
-constexpr int kStatusNibbleShift = 4;  // even channels in the high nibble
-constexpr uint8_t kStatusNibbleMask = 0x0F;
-
-// Contents information texts.
-constexpr char kTitleTag[] = "ST:";
-constexpr char kCopyrightTag[] = "CR:";
-constexpr std::size_t kTextTagSize = 3;
-constexpr uint8_t kTextEscape = '\\';
-constexpr uint8_t kTextSeparator = ',';
-
-// Setup data: exclusive messages FF F0 n <n bytes>. A voice definition's data
-// begins 43 03; counted from the FF, byte 7 is the voice number and bytes
-// 10-19 the voice parameters.
-constexpr uint8_t kVoiceMaker = 0x43;
-constexpr uint8_t kVoiceDefinition = 0x03;
-constexpr std::size_t kExclusiveHeaderSize = 3;
-constexpr std::size_t kVoiceMakerOffset = 3;
-constexpr std::size_t kVoiceKindOffset = 4;
-constexpr std::size_t kVoiceNumberOffset = 7;
-constexpr std::size_t kVoiceParamsOffset = 10;
-constexpr std::size_t kVoiceParamCount = 10;
-constexpr int kVoiceCount = 256;
-constexpr std::size_t kGmProgramCount = 128;  // table entries 128-255 repeat the programs
-
-// ---------------------------------------------------------------------------
-// Sequence events
-
-constexpr uint8_t kEscapeByte = 0xFF;   // FF 00 no-op, FF F0 exclusive, FF other end marker
-constexpr uint8_t kNoOperation = 0x00;
-constexpr uint8_t kExclusive = 0xF0;
-constexpr uint8_t kControlPrefix = 0x00;  // 00 C [V]: controls and short events
-constexpr uint8_t kUnusedNoteNibble = 0x0F;
-constexpr uint8_t kShortKindMask = 0x30;
-constexpr uint8_t kControlKind = 0x30;
-constexpr uint8_t kShortExpressionKind = 0x00;
-constexpr uint8_t kControlTypeMask = 0x3F;
-constexpr uint8_t kShortValueMask = 0x0F;
-constexpr int kChannelShift = 6;
-constexpr int kOctaveShift = 4;
-constexpr uint8_t kOctaveMask = 0x03;
-constexpr uint8_t kNoteMask = 0x0F;
-
-constexpr int kProgramChangeControl = 0x30;
-constexpr int kBankSelectControl = 0x31;
-constexpr int kOctaveShiftControl = 0x32;
-constexpr int kChannelVolumeControl = 0x37;
-constexpr int kPanControl = 0x3A;
-constexpr int kExpressionControl = 0x3B;
-
-constexpr int kMaxNumberBytes = 4;  // variable-length numbers are read to at most 4 bytes
-constexpr uint8_t kNumberMoreBit = 0x80;
-constexpr uint8_t kNumberBitsMask = 0x7F;
-constexpr int64_t kNumberRadix = 128;
-constexpr int kRhythmBankFrom = 128;
-constexpr int kOctaveDownFrom = 128;
+// A setup voice table entry i stands for General MIDI program i mod 128.
+constexpr std::size_t kGmProgramCount = 128;
 constexpr int kMaxProgramValue = 128;  // program + 1
 // Volume, expression and pan: levels on the MIDI data-byte scale.
 constexpr int kFullLevel = midi::kMaxDataByte;
-constexpr int kLowestMelodicKey = 36;  // octave 0, note 0
 // A gate more than this many ticks short of the next event ends the note early.
 constexpr int64_t kGateSlack = 2;
-constexpr int kSemitonesPerOctave = 12;
 
 // Reading stops once the score passes this position, so the last event and
 // the end of track always fit.
 constexpr std::size_t kScoreReadBound = 0x3FFF8;
-
-// ---------------------------------------------------------------------------
-// Timing
-
-constexpr int kDefaultTimebase = 24;
-constexpr int kDefaultTempo = 126;
-
-struct TimebaseCode {
-  uint8_t code;
-  int timebase;  // ticks per quarter note
-  int tempo;     // quarter notes per minute
-};
-
-// Tick lengths of 1, 2, 4, 5, 10, 20, 40 and 50 ms as a timebase and tempo.
-constexpr std::array<TimebaseCode, 8> kTimebaseCodes{{
-    {0x00, 500, 120},
-    {0x01, 250, 120},
-    {0x02, 125, 120},
-    {0x03, 100, 120},
-    {0x10, 50, 120},
-    {0x11, 24, 125},
-    {0x12, 12, 125},
-    {0x13, 6, 125},
-}};
 
 // Beat estimate: deviations are in thousandths of the reference step.
 constexpr int64_t kPerMille = 1000;
@@ -142,7 +42,7 @@ constexpr int kMaxTimebase = midi::kMaxDivision;  // a timebase a MIDI file can 
 // Longer note-to-note steps are no beat (and keep the per-mille arithmetic
 // far from overflow).
 constexpr int64_t kMaxBeatStep = INT32_MAX;
-constexpr int kMaxTempo = 65535;     // two tempo bytes
+constexpr int kMaxTempo = 65535;  // two tempo bytes
 
 // ---------------------------------------------------------------------------
 // FM voices that stand for General MIDI programs: entry i is program i mod 128.
@@ -172,8 +72,6 @@ const char kMobileStandardNotice[] =
 // ---------------------------------------------------------------------------
 // Helpers
 
-
-
 // A SMAF variable-length number: 7 bits a byte, the high bit set on every byte
 // but the last, and each continuation counts one more, so 81 00 is 256.
 int64_t read_number(ByteReader& in) {
@@ -190,7 +88,7 @@ int64_t read_number(ByteReader& in) {
 std::size_t chunk_end(ByteView in, std::size_t pos) {
   std::size_t data = pos + kChunkHeaderSize;
   if (pos > in.size || data > in.size) return in.size;
-  ByteReader r(in, pos + kTagSize);
+  ByteReader r(in, pos + kChunkSizeOffset);
   uint32_t size = r.u32be();
   return size > in.size - data ? in.size : data + size;
 }
