@@ -4,7 +4,7 @@
 #include <array>
 
 #include "common/byte_writer.h"
-#include "formats/mfi/mfi_writer_vocabulary.h"
+#include "formats/mfi/mfi_format.h"
 
 namespace mel {
 
@@ -73,7 +73,7 @@ class TrackMerge {
   std::vector<uint8_t> run() {
     write_file_header(out_, cmx_);
     std::size_t pos = copy_sub_chunks(in_, out_, fourByteNotes_);
-    out_.patch_be(kHeaderLengthAt, static_cast<uint32_t>(out_.pos() - kHeaderLengthBase), kHeaderLengthSize);
+    out_.patch_be(kHeaderChunksLengthOffset, static_cast<uint32_t>(out_.pos() - kHeaderLengthBase), kHeaderLengthSize);
     collect_inputs(pos);
     int chunks = 0;
     for (int g = 0; g < kGroupCount; ++g) {
@@ -81,8 +81,8 @@ class TrackMerge {
       write_group(g);
       ++chunks;
     }
-    out_.patch_be(kFileLengthAt, static_cast<uint32_t>(out_.pos() - kFileLengthBase), kFileLengthSize);
-    out_.patch_be(kTrackCountAt, static_cast<uint32_t>(chunks), 1);
+    out_.patch_be(kFileLengthOffset, static_cast<uint32_t>(out_.pos() - kFileLengthBase), kFileLengthSize);
+    out_.patch_be(kTrackCountOffset, static_cast<uint32_t>(chunks), 1);
     return out_.take();
   }
 
@@ -337,7 +337,7 @@ std::vector<uint8_t> limit_mfi_size(ByteView in, int limit) {
     out.patch_be(chunkStart + kTagSize, static_cast<uint32_t>(out.pos() - chunkStart - kTrackHeaderSize),
                  kTrackLengthSize);
   }
-  out.patch_be(kFileLengthAt, static_cast<uint32_t>(out.pos() - kFileLengthBase), kFileLengthSize);
+  out.patch_be(kFileLengthOffset, static_cast<uint32_t>(out.pos() - kFileLengthBase), kFileLengthSize);
   return out.take();
 }
 

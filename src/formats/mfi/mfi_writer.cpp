@@ -6,7 +6,7 @@
 
 #include "common/byte_writer.h"
 #include "common/limits.h"
-#include "formats/mfi/mfi_writer_vocabulary.h"
+#include "formats/mfi/mfi_format.h"
 #include "score/length_helpers.h"
 
 namespace mel {
@@ -42,7 +42,7 @@ constexpr std::size_t kWriteLimit = kOutputCapacity - 16;
 constexpr std::size_t kChunkLimit = kOutputCapacity - 40;
 
 // The writer's unit: 48 ticks per quarter note.
-constexpr int kUnitsPerWhole = kWriterTimebase * 4;
+constexpr int kUnitsPerWhole = kMfiTimebase * 4;
 constexpr int kUnitsPerStep = kUnitsPerWhole / 16;
 // Rest merge grids: a sixteenth and a triplet sixteenth.
 constexpr int kMergeGrid = 12;
@@ -220,8 +220,8 @@ class MfiTrackWriter {
       write_chunk(i);
       result.chunkChannels.push_back(plan_[i].channel);
     }
-    out_.patch_be(kFileLengthAt, static_cast<uint32_t>(out_.pos() - kFileLengthBase), kFileLengthSize);
-    out_.patch_be(kTrackCountAt, static_cast<uint32_t>(result.chunkChannels.size()), 1);
+    out_.patch_be(kFileLengthOffset, static_cast<uint32_t>(out_.pos() - kFileLengthBase), kFileLengthSize);
+    out_.patch_be(kTrackCountOffset, static_cast<uint32_t>(result.chunkChannels.size()), 1);
     result.bytes = out_.take();
     return result;
   }
@@ -247,7 +247,7 @@ class MfiTrackWriter {
     if (m_.cmx || m_.four_byte_notes()) {
       put_sub_chunk(kTagNoteSize, {0, static_cast<uint8_t>(m_.four_byte_notes() ? kFourByteNotesFlag : 0)});
     }
-    if (m_.cmx) put_sub_chunk(kTagExst, {0, 0});
+    if (m_.cmx) put_sub_chunk(kTagExtendedStatus, {0, 0});
     put_tag(kTagTitle);
     out_.put_be(static_cast<uint32_t>(m_.title.size()), kSubChunkLengthSize);
     out_.put_text(m_.title);
@@ -258,7 +258,7 @@ class MfiTrackWriter {
       out_.put_be(kTagSize, kSubChunkLengthSize);
       put_tag(version);
     }
-    out_.patch_be(kHeaderLengthAt, static_cast<uint32_t>(out_.pos() - kHeaderLengthBase), kHeaderLengthSize);
+    out_.patch_be(kHeaderChunksLengthOffset, static_cast<uint32_t>(out_.pos() - kHeaderLengthBase), kHeaderLengthSize);
   }
 
   // ---- Chunks -----------------------------------------------------------------
