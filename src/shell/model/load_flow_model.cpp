@@ -285,6 +285,19 @@ std::optional<CreateTarget> create_target(int outputKind, int inputType, int mid
   }
 }
 
+bool creates_without_dialog(const CreateTarget& target) {
+  switch (target.dialog) {
+    case 0:
+    case 8:   // MLD
+    case 10:  // DXM
+    case 11:  // MIDI > DXM (written through the score until the direct writer exists)
+    case 13:  // PMD
+      return true;
+    default:
+      return false;
+  }
+}
+
 fs::path proposed_create_path(const fs::path& input, const std::string& extension, bool melodyPmdName) {
   fs::path proposed = input;
   proposed.replace_filename(melodyPmdName ? fs::path(kMelodyPmdName) : input.stem());
