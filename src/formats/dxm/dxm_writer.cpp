@@ -1,5 +1,7 @@
 #include "formats/dxm/dxm_writer.h"
 
+#include "formats/dxm/dxm_format.h"
+
 #include <algorithm>
 #include <array>
 
@@ -12,187 +14,28 @@ namespace mel {
 
 namespace {
 
-// ---- Container ----------------------------------------------------------------
+// ---- Score path ---------------------------------------------------------------
 
-constexpr char kContainerMagic[] = "MCDF";
-constexpr std::size_t kMagicSize = 4;
-constexpr std::size_t kEntrySize = 10;  // type, identifier, 32-bit offset, 32-bit size
-constexpr std::size_t kEntryOffsetAt = 2;
-constexpr std::size_t kEntrySizeAt = 6;
-constexpr int kEntryWordSize = 4;
-constexpr uint8_t kDirectoryEnd = 0xFF;
-constexpr std::size_t kDirectoryEndSize = 10;  // FF FF and 8 zero bytes
+using namespace dxm;
 
-// The directory, in order. Entries marked kLength* are filled in at the end;
-// the MIDI part, the title and the creator text are not fixed data.
-enum class EntryData { Fixed, MidiPart, Title, Creator };
-struct DirectoryEntry {
-  uint8_t type;
-  uint8_t id;
-  std::initializer_list<uint8_t> data;
-  EntryData kind = EntryData::Fixed;
-};
-
-constexpr uint8_t kGeneral = 0x00;
-constexpr uint8_t kSong = 0x02;
-
-const std::array<DirectoryEntry, 24>& directory() {
-  static const std::array<DirectoryEntry, 24> entries = {{
-      {kGeneral, 0x00, {'0', '1', '.', '0'}},
-      {kGeneral, 0x01, {0, 0, 0, 0, 0, 0, 0, 0}},
-      {kGeneral, 0x10, {0x00, 0x00, 0xFF, 0xFF}},
-      {kGeneral, 0x11, {0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF}},
-      {kGeneral, 0x81, {0x00, 0x00, 0x10, 0x2F}},  // 00 and the file length
-      {kGeneral, 0x82, {'2', '8', '5', '6'}},
-      {kGeneral, 0x83, {0x00, 0x07, 0xD0, 0x09, 0x00, 0x00, 0x00, 0x00}},
-      {kGeneral, 0x84, {'0', '1', '.', '0'}},
-      {kGeneral, 0x85, {0x00}},
-      {kGeneral, 0xC0, {}},
-      {kSong, 0x00, {0x04, 0x02, 0x18, 0x08}},
-      {kSong, 0x01, {0x00, 0x00}},
-      {kSong, 0x02, {0x00, 0x00}},
-      {kSong, 0x03, {0x03, 0x01, 0x00, 0x02}},
-      {kSong, 0x04, {0x00}},
-      {kSong, 0x05, {0x05, 0x26, 0x3E, 0x30}},
-      {kSong, 0x40, {}, EntryData::MidiPart},
-      {kSong, 0x81, {0x00, 0x00, 0x0D, 0x9D}},  // 00 and the MIDI part's size
-      {kSong, 0x82, {'2', '8', '5', '6'}},
-      {kSong, 0x83, {0x00, 0x07, 0xD0, 0x09, 0x00, 0x00, 0x00, 0x00}},
-      {kSong, 0x84, {'0', '1', '.', '0'}},
-      {kSong, 0x85, {0x00}},
-      {kSong, 0xC0, {}, EntryData::Title},
-      {kSong, 0xC4, {}, EntryData::Creator},
-  }};
-  return entries;
-}
-
-// Entries (0-based) whose data or place is set at the end.
-constexpr std::size_t kFileLengthEntry = 4;
-constexpr std::size_t kMidiPartEntry = 16;
-constexpr std::size_t kMidiSizeEntry = 17;
-// Those two data words: 00 and a 3-byte length.
-constexpr std::size_t kLengthDataAt = 1;
-constexpr int kLengthDataSize = 3;
-
-std::size_t entry_at(std::size_t index) { return kMagicSize + index * kEntrySize; }
-
-constexpr char kCreatorText[] = "MELVARINO V8.00";
-
-// ---- MIDI part ----------------------------------------------------------------
-
-constexpr int kDxmDivision = 24;
-constexpr int kUnitsPerWhole = kDxmDivision * 4;
 constexpr int kUnitsPerStep = kUnitsPerWhole / 16;
 constexpr int kConductorLength = 11;
 constexpr int kMinTempo = 30;
 constexpr int kMaxTempo = 250;
 constexpr int kMinKey = -36;
 constexpr int kMaxKey = 36;
-
-constexpr int kMelodicChannels = 4;
 constexpr int kRhythmChannel = midi::kRhythmChannel;
 constexpr int kSnareKey = 38;
+constexpr int kSemitonesPerOctave = 12;
 // Instrument values (program + 1) of guitar fret noise and gunshot.
 constexpr int kGuitarNoiseInstrument = 121;
 constexpr int kGunshotInstrument = 128;
-// A program-129 ("mixed") track is identified by its part, outside every
-// program and handset voice value.
-constexpr int kMixedPartBase = 1024;
-
 // The first stage stops writing once the output passes this position.
 constexpr std::size_t kWriteLimit = 262119;
-constexpr uint32_t kMaxDelta = 0x1FFFFF;
-
-constexpr int kLowestKey = 2;
-constexpr int kHighestKey = 127;
-constexpr int kLowFoldOffset = 130;
-constexpr int kHighFoldOffset = 8;
-constexpr int kHighFoldBase = 116;
-constexpr int kSemitones = 12;
-
-int floor_mod(int64_t value, int divisor) {
-  int64_t r = value % divisor;
-  return static_cast<int>(r < 0 ? r + divisor : r);
-}
-
-int fold_key(int64_t key) {
-  if (key < kLowestKey) return floor_mod(key + kLowFoldOffset, kSemitones) + kLowestKey;
-  if (key > kHighestKey) return floor_mod(key - kHighFoldOffset, kSemitones) + kHighFoldBase;
-  return static_cast<int>(key);
-}
 
 uint8_t data_byte(int64_t v) { return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, midi::kMaxDataByte)); }
 
 void put_tag(ByteSink& out, const char* tag) { out.put_bytes(reinterpret_cast<const uint8_t*>(tag), midi::kTagSize); }
-
-// The container up to the MIDI part: directory, fixed data, title, creator.
-void write_container_head(ByteSink& out, const std::string& title) {
-  out.put_bytes(reinterpret_cast<const uint8_t*>(kContainerMagic), kMagicSize);
-  const auto& entries = directory();
-  std::size_t data = entry_at(entries.size()) + kDirectoryEndSize;
-  std::size_t creatorLength = sizeof kCreatorText - 1;
-  std::size_t titleAt = data;
-  for (const DirectoryEntry& e : entries) {
-    if (e.kind == EntryData::Fixed) titleAt += e.data.size();
-  }
-  for (const DirectoryEntry& e : entries) {
-    out.put(e.type);
-    out.put(e.id);
-    std::size_t offset = data;
-    std::size_t size = e.data.size();
-    if (e.kind == EntryData::Title) {
-      offset = titleAt;
-      size = title.size();
-    } else if (e.kind == EntryData::Creator) {
-      offset = titleAt + title.size();
-      size = creatorLength;
-    } else if (e.kind == EntryData::MidiPart) {
-      offset = 0;
-    }
-    out.put_be(static_cast<uint32_t>(offset), kEntryWordSize);
-    out.put_be(static_cast<uint32_t>(size), kEntryWordSize);
-    if (e.kind == EntryData::Fixed) data += size;
-  }
-  out.put(kDirectoryEnd);
-  out.put(kDirectoryEnd);
-  out.put_be(0, 8);
-  for (const DirectoryEntry& e : entries) {
-    if (e.kind == EntryData::Fixed) out.put_bytes(e.data.begin(), e.data.size());
-  }
-  out.put_text(title);
-  out.put_text(kCreatorText);
-}
-
-uint32_t read_be32(const uint8_t* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
-// Sets the file length, the MIDI part's place and size.
-void set_directory_lengths(ByteSink& out, std::size_t midiAt) {
-  std::size_t total = out.pos();
-  std::size_t midiSize = total - midiAt;
-  std::size_t fileLengthData = read_be32(out.data() + entry_at(kFileLengthEntry) + kEntryOffsetAt);
-  std::size_t midiSizeData = read_be32(out.data() + entry_at(kMidiSizeEntry) + kEntryOffsetAt);
-  out.patch_be(fileLengthData + kLengthDataAt, static_cast<uint32_t>(total), kLengthDataSize);
-  out.patch_be(entry_at(kMidiPartEntry) + kEntryOffsetAt, static_cast<uint32_t>(midiAt), kEntryWordSize);
-  out.patch_be(entry_at(kMidiPartEntry) + kEntrySizeAt, static_cast<uint32_t>(midiSize), kEntryWordSize);
-  out.patch_be(midiSizeData + kLengthDataAt, static_cast<uint32_t>(midiSize), kLengthDataSize);
-}
-
-void write_midi_header(ByteSink& out, int trackCount) {
-  put_tag(out, midi::kDxmHeaderTag);
-  out.put_be(midi::kHeaderDataLength, 4);
-  out.put_be(0, 2);  // format 0
-  out.put_be(static_cast<uint32_t>(trackCount), 2);
-  out.put_be(kDxmDivision, 2);
-}
-
-void put_end_of_track(ByteSink& out, uint32_t delta) {
-  put_vlq3(out, delta);
-  out.put(midi::kMeta);
-  out.put(midi::kMetaEndOfTrack);
-  out.put(0);
-}
 
 // ---- Channel plan ---------------------------------------------------------------
 
@@ -218,51 +61,32 @@ class DxmScoreWriter {
   std::vector<uint8_t> write() {
     write_container_head(out_, dxm_.title);
     std::size_t midiAt = out_.pos();
-    write_midi_header(out_, 0);
+    write_midi_header(out_, 0, 0);
     write_conductor();
     for (const DxmTrackPlan& p : plan()) {
       if (stopped_) break;
       write_track(p);
     }
-    set_directory_lengths(out_, midiAt);
+    write_container_lengths(out_, midiAt);
     return out_.take();
   }
 
  private:
-  int instrument(int t) const {
-    int program = play_.PerTrackProgram[t - 1];
-    if (play_.KeepFileInstruments == 0 && program != kFollowScore) return program > 0 ? program : play_.melody + 1;
-    int own = song_.program[t - 1];
-    return own == kMixedValue ? song_.part[t - 1] + kMixedPartBase : own;
-  }
-
   std::vector<DxmTrackPlan> plan() const {
     std::vector<DxmTrackPlan> plan;
-    std::array<int, kMelodicChannels> channelInstrument{};
-    int usedChannels = 0;
+    ChannelPlanner channels(dxm_.sharedChannels);
     int rows = 0;
     int last = std::min(song_.scoreTrackCount, kMaxTracks);
     for (int t = 1; t <= last; ++t) {
       bool taken = conv_.pseudo_chord_mode() || play_.track_selected(t) || (t == last && plan.empty());
       if (!taken) continue;
-      int inst = instrument(t);
-      bool snare = dxm_.rhythmReplace && (inst == kGuitarNoiseInstrument || inst == kGunshotInstrument);
-      if (song_.is_rhythm_track(t) || snare) {
-        plan.push_back({t, kRhythmChannel, -1, snare && !song_.is_rhythm_track(t)});
-        continue;
-      }
-      int channel = -1;
-      if (dxm_.sharedChannels) {
-        for (int c = 0; c < usedChannels && channel < 0; ++c) {
-          if (channelInstrument[c] == inst) channel = c;
-        }
-      }
-      if (channel < 0 && usedChannels < kMelodicChannels) {
-        channel = usedChannels++;
-        channelInstrument[channel] = inst;
-      }
+      int inst = track_instrument(song_, play_, t);
+      bool rhythm = song_.is_rhythm_track(t);
+      bool snare = !rhythm && dxm_.rhythmReplace && (inst == kGuitarNoiseInstrument || inst == kGunshotInstrument);
+      int channel = channels.assign(inst, rhythm || snare);
       if (channel < 0) continue;  // all four channels taken: dropped
-      plan.push_back({t, channel, rows++, false});
+      bool melodic = channel != kRhythmChannel;
+      plan.push_back({t, channel, melodic ? rows++ : -1, snare});
     }
     return plan;
   }
@@ -334,11 +158,11 @@ class DxmScoreWriter {
         pending += d;
         continue;
       }
-      int64_t key = std::min<int>(ev.code, kHighestKey);
+      int64_t key = std::min<int>(ev.code, midi::kMaxDataByte);
       if (p.snare) {
         key = kSnareKey;
       } else if (p.channel != kRhythmChannel) {
-        key += dxm_.key + int64_t{kSemitones} * shift;
+        key += dxm_.key + int64_t{kSemitonesPerOctave} * shift;
       }
       uint8_t k = static_cast<uint8_t>(fold_key(key));
       int v = dxm_.velocity != 0 ? dxm_.velocity : velocity;
@@ -409,7 +233,7 @@ class DxmFinisher {
   std::vector<uint8_t> run() {
     std::size_t midiAt = midi_part_offset();
     out_.put_bytes(in_.data, midiAt);
-    write_midi_header(out_, 1);
+    write_midi_header(out_, 0, 1);
     collect_chunks(midiAt);
     std::size_t chunkStart = out_.pos();
     put_tag(out_, midi::kDxmTrackTag);
@@ -418,15 +242,12 @@ class DxmFinisher {
     int64_t endTime = stopped_ ? lastWritten_ : std::max(lastWritten_, latestEnd_);
     put_end_of_track(out_, static_cast<uint32_t>(std::min<int64_t>(endTime - lastWritten_, kMaxDelta)));
     out_.patch_be(chunkStart + midi::kTagSize, static_cast<uint32_t>(out_.pos() - chunkStart - midi::kChunkHeadSize), 4);
-    if (midiAt >= entry_at(directory().size())) set_directory_lengths(out_, midiAt);
+    if (midiAt >= directory_end()) write_container_lengths(out_, midiAt);
     return out_.take();
   }
 
  private:
-  uint32_t be32(std::size_t at) const {
-    return (uint32_t{in_.at(at)} << 24) | (uint32_t{in_.at(at + 1)} << 16) | (uint32_t{in_.at(at + 2)} << 8) |
-           in_.at(at + 3);
-  }
+  uint32_t be32(std::size_t at) const { return ByteReader(in_, at).u32be(); }
 
   // The MIDI part begins where directory entry 17 says (a title may hold
   // the bytes "CThd" itself).

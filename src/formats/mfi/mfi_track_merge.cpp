@@ -23,8 +23,8 @@ constexpr std::size_t kMaxInstantControls = 32;
 constexpr std::size_t kEndEventSize = 3;  // after its delta
 constexpr std::size_t kSizeLimitMinimumBuffer = 500;
 
-uint32_t be16(ByteView v, std::size_t at) { return (uint32_t{v.at(at)} << 8) | v.at(at + 1); }
-uint32_t be32(ByteView v, std::size_t at) { return (be16(v, at) << 16) | be16(v, at + 2); }
+uint32_t be16(ByteView v, std::size_t at) { return ByteReader(v, at).u16be(); }
+uint32_t be32(ByteView v, std::size_t at) { return ByteReader(v, at).u32be(); }
 
 void put_tag(ByteSink& out, const char* tag) { out.put_bytes(reinterpret_cast<const uint8_t*>(tag), kTagSize); }
 

@@ -6,6 +6,7 @@
 
 #include "common/byte_writer.h"
 #include "common/limits.h"
+#include "common/saturate.h"
 #include "formats/mfi/mfi_format.h"
 #include "score/length_helpers.h"
 
@@ -83,11 +84,6 @@ constexpr int kTenthTrack = 10;
 constexpr int kDefaultVoiceBase = 128;   // melody + 128: General MIDI banks
 constexpr int kProgramVoiceBase = 127;   // PerTrackProgram + 127
 constexpr int kMaxVoice = 255;
-
-int floor_mod(int64_t value, int divisor) {
-  int64_t r = value % divisor;
-  return static_cast<int>(r < 0 ? r + divisor : r);
-}
 
 int fit_key(int key, int lo, int hi, const MfiWriterSettings& m) {
   for (int n = 3; n >= 0; --n) {
@@ -292,6 +288,8 @@ class MfiTrackWriter {
   void write_chunk(std::size_t index) {
     const MfiTrackPlan& p = plan_[index];
     track_ = p.track;
+    // The key detail rows follow the order of the written tracks.
+    octaveShift_ = settings_.conv.octaveShift[std::min<std::size_t>(index, kMaxTracks - 1)];
     slot_ = p.channel % kSlotCount;
     slotBits_ = slot_ << kSlotShift;
     rhythm_ = song_.is_rhythm_track(track_);
@@ -445,7 +443,7 @@ class MfiTrackWriter {
     } else if (rhythm_ && m_.outputVoice == 0) {
       key = kRhythmKeyFourChord;
     } else {
-      key = scoreKey + int64_t{kSemitonesPerOctave} * settings_.conv.octaveShift[track_ - 1] + m_.key;
+      key = scoreKey + int64_t{kSemitonesPerOctave} * octaveShift_ + m_.key;
     }
     if (m_.four_byte_notes()) {
       if (key < kLowestExtendedKey) return floor_mod(key + 3, kSemitonesPerOctave) + kLowestExtendedKey;
@@ -528,6 +526,7 @@ class MfiTrackWriter {
 
   // The track being written.
   int track_ = 0;
+  int octaveShift_ = 0;
   int slot_ = 0;
   int slotBits_ = 0;
   bool rhythm_ = false;

@@ -151,6 +151,18 @@ TEST(MfiWriter, KeysFoldIntoTheRangeOfEachMode) {
   EXPECT_EQ(first[7] & 3, 2) << "... two octaves down";
 }
 
+TEST(MfiWriter, OctaveShiftRowsFollowTheWrittenTracks) {
+  ScoreBuilder b(120, 48);
+  b.track().note(60, 48);
+  b.track().note(60, 48);
+  Settings s = plain(kMfiLayoutSh);
+  s.play.TrackSelection = 2;
+  s.play.TrackMask = 0x2;     // only track 2 is written ...
+  s.conv.octaveShift[0] = 1;  // ... and takes the first row
+  Bytes events = chunk_events(write_mfi_output(b.score(), b.song(), s, values(b.song(), s)), 0);
+  EXPECT_EQ(events[9], 72 - 45);
+}
+
 TEST(MfiWriter, NegativeKeysFoldWithFloorModulo) {
   ScoreBuilder b(120, 48);
   b.track().note(5, 48);
