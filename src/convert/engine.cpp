@@ -4,6 +4,7 @@
 
 #include "common/file_io.h"
 #include "common/path_util.h"
+#include "formats/dxm/dxm_writer.h"
 #include "formats/mfi/mail_text.h"
 #include "convert/format_registry.h"
 #include "midi/midi_rewrite.h"
@@ -93,6 +94,10 @@ DispatchStatus Engine::encode(int inputType, int outputKind, std::vector<uint8_t
   bool direct_midi = is_midi_input(inputType) && settings.play.MidiStandard == 1;
   if (outputKind == kOutputMidi && direct_midi) {
     output = rewrite_midi_file(held_input(), song, settings);
+    return DispatchStatus::Written;
+  }
+  if (outputKind == kOutputDxm && direct_midi) {
+    output = write_dxm_file_from_midi(held_input(), song, settings);
     return DispatchStatus::Written;
   }
   ScoreWriter writer = writer_for(outputKind);

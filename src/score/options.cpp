@@ -78,6 +78,8 @@ const std::vector<OptionInfo>& option_table() {
        MEL_FIELD(writers.dxmRhythmReplace)},
       {"dxmChordLimit", nullptr, 0, 0, 1, "DXM: drop the 13th and later simultaneous notes",
        MEL_FIELD(writers.dxmChordLimit)},
+      {"dxmPitchBend", nullptr, 0, 0, 1, "DXM from MIDI: keep pitch bends, modulation and sustain",
+       MEL_FIELD(writers.dxmPitchBend)},
   };
   return table;
 }

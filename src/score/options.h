@@ -88,6 +88,7 @@ struct WriterSettings {
   int dxmSharedChannels = 0;    // tracks with the same instrument share a channel
   int dxmRhythmReplace = 0;     // guitar noise / gunshot tracks become snare hits
   int dxmChordLimit = 0;        // the finishing stage limits simultaneous notes
+  int dxmPitchBend = 0;         // from MIDI: keep pitch bends, modulation and sustain
 };
 
 // Everything a reader, pass or writer may consult.

@@ -476,6 +476,7 @@ DxmWriterSettings dxm_dialog_values(const SongInfo& song, const Settings& settin
   d.sharedChannels = w.dxmSharedChannels != 0;
   d.rhythmReplace = w.dxmRhythmReplace != 0;
   d.chordLimit = w.dxmChordLimit != 0;
+  d.keepPitchBend = w.dxmPitchBend != 0;
   return d;
 }
 

@@ -26,6 +26,7 @@ struct DxmWriterSettings {
   bool sharedChannels = false;  // tracks with the same instrument share a channel
   bool rhythmReplace = false;   // programs 120 and 127 become snare hits
   bool chordLimit = false;      // the finishing stage drops the 13th and later notes
+  bool keepPitchBend = false;   // from MIDI: keep pitch bends, modulation and sustain
 };
 
 // The dialog's values when it opens (as if OK were pressed at once).
@@ -40,5 +41,13 @@ std::vector<uint8_t> finish_dxm(ByteView container, const DxmWriterSettings& dxm
 
 // Both stages with the dialog's start values: the dispatcher's DXM writer.
 std::vector<uint8_t> write_dxm_file(const Score& score, const SongInfo& song, const Settings& settings);
+
+// The first stage from the held MIDI or DXM bytes instead of the score (MIDI
+// input played as written): song must be what the MIDI reader made of the same
+// bytes (timebase, title, sourceTrackSet, programs).
+std::vector<uint8_t> write_dxm_tracks_from_midi(ByteView source, const SongInfo& song, const Settings& settings,
+                                                const DxmWriterSettings& dxm);
+// Both stages from MIDI with the dialog's start values.
+std::vector<uint8_t> write_dxm_file_from_midi(ByteView source, const SongInfo& song, const Settings& settings);
 
 }  // namespace mel

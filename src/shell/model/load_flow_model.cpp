@@ -290,7 +290,7 @@ bool creates_without_dialog(const CreateTarget& target) {
     case 0:
     case 8:   // MLD
     case 10:  // DXM
-    case 11:  // MIDI > DXM (written through the score until the direct writer exists)
+    case 11:  // MIDI > DXM
     case 13:  // PMD
       return true;
     default:

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "midi/midi_reader.h"
+#include "support/midi_builder.h"
 #include "support/read_score.h"
 #include "support/score_builder.h"
 
@@ -234,6 +235,65 @@ TEST(DxmWriter, ReadsBackThroughTheMidiReader) {
   ASSERT_GE(tracks.size(), 2u);
   EXPECT_EQ(tracks[0], (std::vector<N>{{60, 0, 24}, {64, 36, 48}}));
   EXPECT_EQ(tracks[1], (std::vector<N>{{48, 0, 96}}));
+}
+
+}  // namespace
+}  // namespace mel
+
+namespace mel {
+namespace {
+
+using test::MidiFileBuilder;
+using test::TrackBuilder;
+
+// Reads the MIDI source as the dispatcher does, then writes DXM from it.
+Bytes dxm_from_midi(const Bytes& midi, Settings s) {
+  s.writers.dxmbyte = 0;
+  test::ReadResult read = test::read_with(read_midi_file, midi, s);
+  return write_dxm_file_from_midi(ByteView(midi), read.song, s);
+}
+
+TEST(DxmFromMidi, KeepsTheSourceTempoAndTimingAtTwentyFourTicks) {
+  TrackBuilder conductor;
+  conductor.tempo_bpm(0, 100).end();
+  TrackBuilder melody;
+  melody.program(0, 0, 5).note_on(0, 0, 60).note_off(480, 0, 60).note_on(0, 0, 64, 0).end();
+  Settings s;
+  std::vector<Event> events = dxm_tracks(dxm_from_midi(MidiFileBuilder(1, 480).track(conductor).track(melody).bytes(), s))[0];
+  std::vector<std::tuple<uint32_t, int, Bytes>> got;
+  for (const Event& e : events) got.push_back({e.time, e.status, e.data});
+  EXPECT_EQ(got, (std::vector<std::tuple<uint32_t, int, Bytes>>{
+                     {0, 0xFF, {0x51, 3, 0x09, 0x27, 0xC0}},  // 600000 microseconds per quarter
+                     {0, 0xC0, {5}},
+                     {0, 0x90, {60, 100}},
+                     {24, 0x80, {60}},  // a quarter note later; a note-off keeps its key only
+                     {24, 0x80, {64}},  // a note-on of velocity 0 is a note-off
+                     {24, 0xFF, {0x2F, 0}},
+                 }));
+}
+
+TEST(DxmFromMidi, FoldedNotesEndWithFoldedNoteOffs) {
+  TrackBuilder melody;
+  melody.note_on(0, 0, 40).note_off(480, 0, 40).end();
+  Settings s;
+  s.conv.lowNoteFoldLevel = 60;
+  std::vector<Event> events = dxm_tracks(dxm_from_midi(MidiFileBuilder(0, 480).track(melody).bytes(), s))[0];
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(events[0].data[0], 64);
+  EXPECT_EQ(events[1].status, 0x80);
+  EXPECT_EQ(events[1].data[0], 64) << "the note-off names the folded key";
+}
+
+TEST(DxmFromMidi, TempoStaysWithinItsThreeBytesAndDrumsHaveNoNoteOff) {
+  TrackBuilder t;
+  t.tempo_usec(0, 0xF00000).note_on(0, 9, 36).note_off(240, 9, 36).end();
+  Settings s;
+  s.play.SpeedFactor = 1;
+  std::vector<Event> events = dxm_tracks(dxm_from_midi(MidiFileBuilder(0, 480).track(t).bytes(), s))[0];
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(events[0].data, (Bytes{0x51, 3, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(count_status(events, 0x99), 1);
+  EXPECT_EQ(count_status(events, 0x89), 0);
 }
 
 }  // namespace
