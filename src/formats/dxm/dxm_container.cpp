@@ -86,9 +86,11 @@ constexpr int kRhythmChannel = midi::kRhythmChannel;
 // program and handset voice value.
 constexpr int kMixedPartBase = 1024;
 
+}  // namespace
+
 void put_tag(ByteSink& out, const char* tag) { out.put_bytes(reinterpret_cast<const uint8_t*>(tag), midi::kTagSize); }
 
-}  // namespace
+uint8_t data_byte(int64_t value) { return static_cast<uint8_t>(std::clamp<int64_t>(value, 0, midi::kMaxDataByte)); }
 
 std::size_t entry_at(std::size_t index) { return kMagicSize + index * kEntrySize; }
 std::size_t directory_end() { return entry_at(directory().size()) + kDirectoryEndSize; }

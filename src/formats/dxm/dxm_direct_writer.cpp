@@ -117,7 +117,7 @@ class DirectDxmWriter {
     std::size_t end = static_cast<std::size_t>(
         std::min<uint64_t>(in_.size, uint64_t{pos} + midi::kChunkHeadSize + be(pos + midi::kTagSize, 4)));
     std::size_t chunkStart = out_.pos();
-    out_.put_bytes(reinterpret_cast<const uint8_t*>(midi::kDxmTrackTag), midi::kTagSize);
+    put_tag(out_, midi::kDxmTrackTag);
     out_.put_be(0, 4);
     chunk_ = chunkIndex_++;
     time_ = 0;
@@ -257,8 +257,6 @@ class DirectDxmWriter {
     return static_cast<int>(k);
   }
 
-  static uint8_t data(int v) { return static_cast<uint8_t>(std::clamp(v, 0, static_cast<int>(midi::kMaxDataByte))); }
-
   void channel_event(uint8_t status, uint8_t a, uint8_t b) {
     const SourcePlan* p = plan_of(status);
     if (!p || p->channel < 0) return;
@@ -268,7 +266,7 @@ class DirectDxmWriter {
     bool noteOff = kind == midi::kNoteOff || (kind == midi::kNoteOn && b == 0);
     if (noteOff) {
       if (rhythm) return;  // drum notes have no note-off
-      put_event(out_time(true), midi::kNoteOff | ch, {data(note_key(*p, a))});
+      put_event(out_time(true), midi::kNoteOff | ch, {data_byte(note_key(*p, a))});
       return;
     }
     std::optional<int64_t> at = out_time(kind == midi::kNoteOn, kind == midi::kNoteOn);
@@ -278,24 +276,24 @@ class DirectDxmWriter {
         int velocity = b;
         if (a <= conv_.lowNoteCutLevel) velocity = 0;
         else if (dxm_.velocity != 0 && velocity != 0) velocity = dxm_.velocity;
-        put_event(at, midi::kNoteOn | ch, {data(note_key(*p, a)), data(velocity)});
+        put_event(at, midi::kNoteOn | ch, {data_byte(note_key(*p, a)), data_byte(velocity)});
         return;
       }
       case midi::kControlChange:
         if (a == midi::kControllerVolume) {
           int v = play_.StandardVolume == 0 ? choice(per_track(play_.PerTrackVolume, *p), b, play_.volume) : b;
-          put_event(at, midi::kControlChange | ch, {a, data(v)});
+          put_event(at, midi::kControlChange | ch, {a, data_byte(v)});
         } else if (dxm_.keepPitchBend && (a == kModulation || a == kSustain)) {
-          put_event(at, midi::kControlChange | ch, {a, data(b)});
+          put_event(at, midi::kControlChange | ch, {a, data_byte(b)});
         }
         return;
       case midi::kProgramChange: {
         int program = play_.KeepFileInstruments == 0 ? choice(per_track(play_.PerTrackProgram, *p), a, play_.melody) : a;
-        put_event(at, midi::kProgramChange | ch, {data(program)});
+        put_event(at, midi::kProgramChange | ch, {data_byte(program)});
         return;
       }
       case midi::kPitchBend:
-        if (dxm_.keepPitchBend) put_event(at, midi::kPitchBend | ch, {data(dxmSource_ ? a : b)});
+        if (dxm_.keepPitchBend) put_event(at, midi::kPitchBend | ch, {data_byte(dxmSource_ ? a : b)});
         return;
       default:
         return;  // key and channel pressure are dropped

@@ -35,6 +35,10 @@ void write_midi_header(ByteSink& out, int format, int trackCount);
 void put_end_of_track(ByteSink& out, uint32_t delta);
 // Brings a key into 2..127 keeping its pitch class.
 int fold_key(int64_t key);
+// A MIDI data byte: values outside 0..127 are held at the nearer end.
+uint8_t data_byte(int64_t value);
+// A 4-byte chunk tag.
+void put_tag(ByteSink& out, const char* tag);
 
 // The instrument a track plays, as the channel plan compares them.
 int track_instrument(const SongInfo& song, const PlaybackOptions& play, int track);

@@ -33,10 +33,6 @@ constexpr int kGunshotInstrument = 128;
 // The first stage stops writing once the output passes this position.
 constexpr std::size_t kWriteLimit = 262119;
 
-uint8_t data_byte(int64_t v) { return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, midi::kMaxDataByte)); }
-
-void put_tag(ByteSink& out, const char* tag) { out.put_bytes(reinterpret_cast<const uint8_t*>(tag), midi::kTagSize); }
-
 // ---- Channel plan ---------------------------------------------------------------
 
 struct DxmTrackPlan {
