@@ -1,7 +1,8 @@
-// libFuzzer entry: the first byte picks an input type that has a reader, the next two pick
-// options; the rest is the file. Every reader with the MIDI writer, the direct
-// rewrite and the MIDI timing behind it must take any bytes without a crash,
-// a hang or a sanitizer report.
+// libFuzzer entry: the first byte picks an input type that has a reader, the
+// next two pick options; the rest is the file. Every reader with the score
+// passes, every score writer (MIDI, MFi, CMX, DXM), the direct rewrite and the
+// MIDI timing behind it must take any bytes without a crash, a hang or a
+// sanitizer report.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "midi/midi_rewrite.h"
 #include "midi/midi_timing.h"
 #include "midi/midi_writer.h"
+#include "score/score_passes.h"
 
 namespace {
 
@@ -30,6 +32,17 @@ mel::Settings settings_from(uint8_t a, uint8_t b) {
   s.conv.chsepcnt = 2 + (b >> 4);
   s.play.TrackSelection = (b & 0x8) ? 1 : 0;
   s.play.TrackMask = 0x5;
+  // The passes and the handset writers' layouts and options.
+  s.conv.giziwaon = (a & 0x40) ? 4 | (b & 3) : 3;
+  s.conv.gizino = 1 + (b >> 5);
+  s.conv.accompanimentLevel = (a >> 5) % 3;
+  s.conv.relnflg = (b >> 2) & 1;
+  s.writers.mldLayout = a & 3;
+  s.writers.extendedScale = (b >> 3) & 1;
+  s.writers.chordsInChannel = (a >> 4) & 1;
+  s.writers.mailBase64 = (b >> 6) & 1;
+  s.writers.mldbyte = (b & 0x80) ? 100 + b * 7 : 0;
+  s.writers.dxmChordLimit = a & 1;
   return s;
 }
 
@@ -51,9 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   mel::Score score;
   mel::SongInfo song;
   mel::reader_for(type)(input, score, song, settings);
-  song.scoreTrackCount = song.trackCount;
+  mel::run_score_passes(score, song, settings);
   std::vector<uint8_t> midi = mel::write_midi_file(score, song, settings);
   mel::measure_midi_length(mel::ByteView(midi));
+  for (int kind : {mel::kOutputMfi, mel::kOutputCmx, mel::kOutputDxm}) mel::writer_for(kind)(score, song, settings);
   if (mel::is_midi_input(type)) {
     std::vector<uint8_t> direct = mel::rewrite_midi_file(input, song, settings);
     mel::measure_midi_length(mel::ByteView(direct));

@@ -266,6 +266,8 @@ void apply_settings_to_engine(const ShellSettings& shell, Settings& engine) {
   engine.writers.mldbyte = shell.mldbyte;
   engine.writers.ezpmdbyte = shell.ezpmdbyte;
   engine.writers.dxmbyte = shell.dxmbyte;
+  engine.writers.mldhmn = shell.mldhmn;
+  engine.writers.ezpmdhmn = shell.ezpmdhmn;
 }
 
 void take_settings_from_engine(const Settings& engine, ShellSettings& shell) {

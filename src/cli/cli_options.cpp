@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -156,31 +155,6 @@ bool parse_ranged(const std::string& flag, const std::string& text, int low, int
   return true;
 }
 
-// Values that switch on a score pass this build does not run yet. The
-// conversion would go ahead as if they were not given (all tracks sounding
-// instead of pseudo-chords, no accompaniment), so they are refused instead.
-// A row goes when its pass is built.
-struct PassNotBuilt {
-  const char* option;  // the option's name in the option table
-  int firstValue;      // this value and every one above it switch the pass on
-  const char* pass;
-};
-constexpr PassNotBuilt kPassesNotBuilt[] = {
-    {"giziwaon", 5, "pseudo-chord mode"},
-    {"accompanimentLevel", 1, "the accompaniment for one-track songs"},
-};
-
-bool refuses_pass_not_built(const OptionInfo& option, int value, std::string& error) {
-  for (const PassNotBuilt& row : kPassesNotBuilt) {
-    if (std::strcmp(option.name, row.option) == 0 && value >= row.firstValue) {
-      error = std::string("--set ") + row.option + "=" + std::to_string(value) + " turns on " + row.pass +
-              ", which is not supported yet";
-      return true;
-    }
-  }
-  return false;
-}
-
 bool apply_set(Settings& settings, const std::string& assignment, std::string& error) {
   std::size_t eq = assignment.find('=');
   if (eq == std::string::npos || eq == 0) {
@@ -200,7 +174,7 @@ bool apply_set(Settings& settings, const std::string& assignment, std::string& e
     return false;
   }
   if (!set_named_option(settings, key.c_str(), value, error)) return false;
-  return !refuses_pass_not_built(*option, value, error);
+  return true;
 }
 
 // The couplings the window keeps between options: splitting chords, pseudo-chord

@@ -12,4 +12,11 @@ constexpr int clamp_to_int(int64_t value) {
   return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
 }
 
+// The remainder that is never negative (divisor > 0), for folding keys that a
+// transposition pushed below 0 back into an octave.
+constexpr int floor_mod(int64_t value, int divisor) {
+  int64_t r = value % divisor;
+  return static_cast<int>(r < 0 ? r + divisor : r);
+}
+
 }  // namespace mel

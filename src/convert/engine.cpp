@@ -4,9 +4,11 @@
 
 #include "common/file_io.h"
 #include "common/path_util.h"
+#include "formats/dxm/dxm_writer.h"
 #include "formats/mfi/mail_text.h"
 #include "convert/format_registry.h"
 #include "midi/midi_rewrite.h"
+#include "score/score_passes.h"
 
 namespace mel {
 
@@ -24,26 +26,6 @@ const char* dispatch_status_text(DispatchStatus status) {
     case DispatchStatus::InputDamaged: return "the input is damaged (no MIDI header chunk) and cannot be converted";
   }
   return "unknown";
-}
-
-namespace {
-
-// The shape of MFi mail text: a marker line of 7 bytes, then lines of 72
-// characters plus CR LF, and 4 characters for every 3 bytes of the file.
-constexpr int kMailMarkerLineBytes = 7;
-constexpr int kMailLineBytes = 74;
-constexpr int kMailLineBreakBytes = 2;
-constexpr int kMailCharsPerGroup = 4;
-constexpr int kMailBytesPerGroup = 3;
-
-}  // namespace
-
-std::optional<int> mfi_size_limit(const WriterSettings& writers) {
-  if (writers.mldbyte <= 0) return std::nullopt;
-  if (writers.mailBase64 == 0) return writers.mldbyte;
-  int text = writers.mldbyte - kMailMarkerLineBytes;
-  int chars = text - kMailLineBreakBytes * (text / kMailLineBytes);
-  return std::max(0, kMailBytesPerGroup * (chars / kMailCharsPerGroup));
 }
 
 Engine::Engine() = default;
@@ -106,7 +88,7 @@ DispatchStatus Engine::decode(int inputType) {
 // The accompaniment for one-track songs runs before the writers' track count
 // is taken; the pseudo-chord pass runs after it and sets its own count.
 void Engine::run_score_passes() {
-  song.scoreTrackCount = song.trackCount;
+  mel::run_score_passes(*score_, song, settings);
 }
 
 DispatchStatus Engine::encode(int inputType, int outputKind, std::vector<uint8_t>& output) {
@@ -114,6 +96,10 @@ DispatchStatus Engine::encode(int inputType, int outputKind, std::vector<uint8_t
   if (outputKind == kOutputMidi && direct_midi) {
     output = rewrite_midi_file(held_input(), song, settings);
     return output.empty() ? DispatchStatus::InputDamaged : DispatchStatus::Written;
+  }
+  if (outputKind == kOutputDxm && direct_midi) {
+    output = write_dxm_file_from_midi(held_input(), song, settings);
+    return DispatchStatus::Written;
   }
   ScoreWriter writer = writer_for(outputKind);
   if (!writer) return DispatchStatus::WriterMissing;

@@ -12,6 +12,7 @@
 
 #include "common/byte_reader.h"
 #include "convert/detect.h"
+#include "formats/mfi/mfi_output.h"  // mfi_size_limit
 #include "score/format_codes.h"
 #include "score/options.h"
 #include "score/score_stream.h"
@@ -45,10 +46,6 @@ struct ConversionResult {
   bool ok() const { return status == DispatchStatus::Written || status == DispatchStatus::Copied; }
 };
 
-// The byte limit given to the MFi size-limit stage, or nullopt when the stage
-// does not run (mldbyte 0). With mail text on, the limit counts the bytes that
-// are left once the output is written as Base64 mail text.
-std::optional<int> mfi_size_limit(const WriterSettings& writers);
 
 class Engine {
  public:

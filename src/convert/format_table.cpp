@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "formats/dxm/dxm_writer.h"
 #include "formats/kanji_mld/kanji_mld_reader.h"
+#include "formats/mfi/mfi_output.h"
 #include "formats/mfi/mfi_reader.h"
 #include "formats/pmail/pmail_reader.h"
 #include "formats/smaf/smaf_reader.h"
@@ -84,13 +86,13 @@ std::vector<OutputFormat> make_output_formats() {
   return {
     {kOutputAls, "ALS melody", {".als"}, nullptr, {1, "ALSファイル設定"}, {"alsnum", "alshmn"},
      "PDXﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDdip},
-    {kOutputDxm, "DXM", {".dxm"}, nullptr, {10, "DXMファイル設定"}, {"dxmhmn", "dxmbyte"},
+    {kOutputDxm, "DXM", {".dxm"}, write_dxm_file, {10, "DXMファイル設定"}, {"dxmhmn", "dxmbyte"},
      "feelsoundﾌｧｲﾙ作成", kPlaceDdip, {}, {}, {11, "MIDI > DXMファイル設定"}},
     {kOutputChara, "chara melody", {".cmd"}, nullptr, {2, "きゃらメロディー設定"}, {},
      "きゃらﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo},
     {kOutputPana, "pana melody", {".pmd"}, nullptr, {5, "ﾊﾟﾅﾒﾛﾃﾞｨｰﾌｧｲﾙ設定"}, {},
      "623P用ﾊﾟﾅﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo, {"pmd-pana", "pana"}},
-    {kOutputMfi, "MFi melody", {".mld"}, nullptr, {8, "MLDファイル設定"}, {"mldhmn", "mldbyte"},
+    {kOutputMfi, "MFi melody", {".mld"}, write_mfi_file, {8, "MLDファイル設定"}, {"mldhmn", "mldbyte"},
      "iﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo, {}, {}, {}, ".txt", {"mld-mail"}},
     {kOutputDotI, "dot-i melody", {".mmd"}, nullptr, {3, "ドットi/MOZiOファイル設定"}, {"mmdnum", "mmdhmn"},
      "ﾄﾞｯﾄi/MOZiOﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceAstel, {},
@@ -101,7 +103,7 @@ std::vector<OutputFormat> make_output_formats() {
      "J-SKYﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceJphone, {}, {{"通常ﾌｧｲﾙ(smd)", "*.smd"}}},
     {kOutputMml2Mmf, "MML2MMF text", {".mus"}, nullptr, {15, "MML2MMFファイル設定"}, {},
      "MML2MMF用ﾌｧｲﾙ作成", kPlaceJphone | kPlaceKddi},
-    {kOutputCmx, "CMX melody", {".pmd"}, nullptr, {13, "PMDファイル設定"}, {"ezpmdhmn", "ezpmdbyte"},
+    {kOutputCmx, "CMX melody", {".pmd"}, write_cmx_file, {13, "PMDファイル設定"}, {"ezpmdhmn", "ezpmdbyte"},
      "ezwebﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceKddi, {"pmd-cmx", "cmx"}},
     {kOutputMidi, "Standard MIDI File", {".mid", ".rmi"}, write_midi_file},
     {kOutputMml, "MML", {".mml"}, nullptr, {14, "MMLファイル設定"}},

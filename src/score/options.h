@@ -76,6 +76,19 @@ struct WriterSettings {
   int dxmbyte = 10240;
   int mailBase64 = 0;      // MFi output as Base64 mail text
   int mfiTrackMerge = 1;   // MFi track merge (set from the handset layout)
+  int mldhmn = 4;          // MFi polyphony: the number of tracks written
+  int ezpmdhmn = 16;       // CMX polyphony (16-chord mode above 4)
+  int mldLayout = 0;       // MFi handset layout, a row of kMfiLayouts
+  int extendedScale = 0;   // 4-byte notes (wider scale, velocity) in 16-chord mode
+  int chordsInChannel = 0; // tracks of one part share a channel in 16-chord mode
+  int outputVoice = 0;     // MFi: 0 the score's voices, 1-256 one voice + 1, 257 none
+  int outputVelocity = 0;  // fixed velocity of 4-byte notes, 0 = the score's
+  // DXM settings dialog
+  int dxmVelocity = 0;          // fixed note-on velocity, 0 = the score's
+  int dxmSharedChannels = 0;    // tracks with the same instrument share a channel
+  int dxmRhythmReplace = 0;     // guitar noise / gunshot tracks become snare hits
+  int dxmChordLimit = 0;        // the finishing stage limits simultaneous notes
+  int dxmPitchBend = 0;         // from MIDI: keep pitch bends, modulation and sustain
 };
 
 // Everything a reader, pass or writer may consult.

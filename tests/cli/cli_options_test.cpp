@@ -92,10 +92,8 @@ TEST(CliOptions, WindowCouplingsBetweenOptions) {
   // Splitting chords, pseudo-chord mode and accompaniment read MIDI through the score.
   EXPECT_EQ(parse({"info", "--split-chords", "a.mid"}).request.settings.play.MidiStandard, 0);
   EXPECT_EQ(parse({"info", "--split-chords", "a.mid"}).request.settings.play.TrackSplit, 1);
-  // Pseudo-chord mode and accompaniment are refused while their passes are not
-  // built; once they are, both turn MidiStandard off as well.
-  EXPECT_FALSE(parse({"info", "--set", "giziwaon=6", "a.mid"}).ok);
-  EXPECT_FALSE(parse({"info", "--set", "accompanimentLevel=1", "a.mid"}).ok);
+  EXPECT_EQ(parse({"info", "--set", "giziwaon=6", "a.mid"}).request.settings.play.MidiStandard, 0);
+  EXPECT_EQ(parse({"info", "--set", "accompanimentLevel=1", "a.mid"}).request.settings.play.MidiStandard, 0);
   EXPECT_EQ(parse({"info", "--set", "giziwaon=3", "a.mid"}).request.settings.play.MidiStandard, 1);
   // The sixteenth-note grid only exists with rest merging.
   ParseResult grid = parse({"info", "--set", "l16nouse=1", "--set", "relnflg=0", "a.mid"});

@@ -109,5 +109,33 @@ constexpr int kFirstGeneralMidiBank = 2;  // banks 2 and 3 hold the General MIDI
 // MFi volumes, velocities and pans run 0-63; the score uses the MIDI scale.
 constexpr int kSixBitToMidi = 2;
 
+// ---- What the writer adds ---------------------------------------------------
+
+// Header values and sub-chunks the writer writes.
+constexpr uint8_t kContentType = 1;
+constexpr uint8_t kContentSubtype = 1;
+constexpr char kTagSource[] = "sorc";
+constexpr uint8_t kSourceValue = 2;
+constexpr char kVersionFourChord[] = "0100";
+constexpr char kVersionSixteenChord[] = "0200";
+
+// Field sizes, and what the length fields count from.
+constexpr int kFileLengthSize = 4;
+constexpr std::size_t kFileLengthBase = 8;     // the length counts from offset 8
+constexpr int kHeaderLengthSize = 2;
+constexpr std::size_t kHeaderLengthBase = 10;  // the header length counts from offset 10
+constexpr int kSubChunkLengthSize = 2;
+constexpr int kTrackLengthSize = 4;
+
+// Tempo event status for 48 ticks per quarter note (6 x 2^3).
+constexpr uint8_t kExtTempo48 = 0xC3;
+// The per-slot control events, which the track merge lets a later one replace.
+constexpr uint8_t kExtControlFirst = 0xE0;
+constexpr uint8_t kExtControlLast = 0xEF;
+constexpr uint8_t kSlotMask = 0xC0;
+
+constexpr int kChannelCount = 16;
+constexpr int kRhythmChannel = 9;
+
 }  // namespace mfi
 }  // namespace mel

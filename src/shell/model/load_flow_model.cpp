@@ -253,6 +253,19 @@ std::optional<CreateTarget> create_target(int outputKind, int inputType, int mid
   return CreateTarget{dialog.number, dialog.title, extension};
 }
 
+bool creates_without_dialog(const CreateTarget& target) {
+  switch (target.dialog) {
+    case 0:
+    case 8:   // MLD
+    case 10:  // DXM
+    case 11:  // MIDI > DXM
+    case 13:  // PMD
+      return true;
+    default:
+      return false;
+  }
+}
+
 fs::path proposed_create_path(const fs::path& input, const std::string& extension, bool melodyPmdName) {
   fs::path proposed = input;
   proposed.replace_filename(melodyPmdName ? fs::path(kMelodyPmdName) : input.stem());
