@@ -253,17 +253,10 @@ std::optional<CreateTarget> create_target(int outputKind, int inputType, int mid
   return CreateTarget{dialog.number, dialog.title, extension};
 }
 
-bool creates_without_dialog(const CreateTarget& target) {
-  switch (target.dialog) {
-    case 0:
-    case 8:   // MLD
-    case 10:  // DXM
-    case 11:  // MIDI > DXM
-    case 13:  // PMD
-      return true;
-    default:
-      return false;
-  }
+bool kind_can_be_created(int outputKind) {
+  if (outputKind == kOutputRawCopy) return true;
+  const OutputFormat* format = find_output_format(outputKind);
+  return format != nullptr && format->writer != nullptr;
 }
 
 fs::path proposed_create_path(const fs::path& input, const std::string& extension, bool melodyPmdName) {

@@ -115,10 +115,11 @@ struct CreateTarget {
 // of a raw copy (kind -3).
 std::optional<CreateTarget> create_target(int outputKind, int inputType, int midiStandard, bool mailBase64,
                                           const std::filesystem::path& inputPath);
-// True when the create flow writes the target without a settings dialog: it
-// has none, or its writer exists and its dialog is not built yet, so the
-// file is written with the dialog's start values (as `convert` writes it).
-bool creates_without_dialog(const CreateTarget& target);
+// True when the create flow can write this output kind: a raw copy, or a kind
+// whose writer the format table has. Until a format's settings dialog exists
+// the file is written with the dialog's start values, as `convert` writes it;
+// the items of kinds without a writer do nothing.
+bool kind_can_be_created(int outputKind);
 // The proposed path of the create flow: folder and name of the input, the
 // target's extension ("melody" as the name when melodyPmdName is set for
 // kind 3; pass false for every other kind). The extension is read as UTF-8.

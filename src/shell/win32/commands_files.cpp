@@ -2,6 +2,7 @@
 
 #include "shell/model/command_ids.h"
 #include "shell/model/key_map_model.h"
+#include "shell/model/load_flow_model.h"
 #include "shell/model/menu_model.h"
 #include "shell/model/shell_rules_model.h"
 #include "shell/win32/load_flow.h"
@@ -48,7 +49,7 @@ void open_file(ShellState& state, int id, LPARAM lParam) {
 
 void create(ShellState& state, int id) {
   const int kind = output_kind_for_command(id);
-  if (kind == 0) return;
+  if (kind == 0 || !kind_can_be_created(kind)) return;
   create_file(state, kind);
   state.settings.recmode = recmode_after_create(state.settings.recmode, id);
 }
@@ -59,8 +60,8 @@ void save_button(ShellState& state) {
 
 }  // namespace
 
-// Creating MML, a playlist and the handset formats (112, 113, 121..130) and
-// the external programs (152..156) are not handled yet.
+// Writing a playlist (113) and the external programs (152..156) are not
+// handled yet; the create items of formats without a writer do nothing.
 void on_files_command(ShellState& state, int id, LPARAM lParam) {
   if (id == cmd::kOpen || id == cmd::kOpenLastCreated || (id >= cmd::kRecentFirst && id <= cmd::kRecentLast)) {
     open_file(state, id, lParam);
@@ -68,7 +69,8 @@ void on_files_command(ShellState& state, int id, LPARAM lParam) {
     save_button(state);
   } else if (id == cmd::kExit) {
     SendMessageW(state.hwnd, WM_CLOSE, 0, 0);
-  } else if (id == cmd::kCopyAs || id == cmd::kCreateMidi) {
+  } else if (id == cmd::kCopyAs || id == cmd::kCreateMidi || id == cmd::kCreateMml ||
+             (id >= cmd::kCreateFirst && id <= cmd::kCreateLast)) {
     create(state, id);
   }
 }

@@ -160,9 +160,7 @@ void create_file(ShellState& state, int outputKind) {
   state.load.currentOutputKind = outputKind;
   const auto target = create_target(outputKind, type, state.engine.settings.play.MidiStandard,
                                     state.engine.settings.writers.mailBase64 != 0, input);
-  // Kinds with a settings dialog are offered once their format's writer
-  // exists; until the dialog exists its start values are used.
-  if (!target || !creates_without_dialog(*target)) return;
+  if (!target) return;
   std::filesystem::path name = proposed_create_path(input, target->extension, false);
   bool chosen = false;
   {

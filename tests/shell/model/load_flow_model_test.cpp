@@ -187,6 +187,12 @@ TEST(LoadFlowModel, CreateTableAndProposedPath) {
   EXPECT_EQ(create_target(kOutputMfi, kInputMidi, 1, false, "/m/a.mid")->extension, ".mld");
   EXPECT_EQ(create_target(kOutputRawCopy, kInputMfi, 1, false, "/m/Song.MLD")->extension, ".MLD");
 
+  // Only kinds with a writer (and the raw copy) are created; the rest do nothing.
+  EXPECT_TRUE(kind_can_be_created(kOutputMfi));
+  EXPECT_TRUE(kind_can_be_created(kOutputRawCopy));
+  EXPECT_FALSE(kind_can_be_created(kOutputAls));
+  EXPECT_FALSE(kind_can_be_created(kNotAKind));
+
   EXPECT_EQ(proposed_create_path("/music/song.mid", ".pmd", false), fs::path("/music/song.pmd"));
   EXPECT_EQ(proposed_create_path("/music/song.mid", ".pmd", true), fs::path("/music/melody.pmd"));
   EXPECT_EQ(proposed_create_path("/music/a.b.mid", ".mld", false), fs::path("/music/a.b.mld"));

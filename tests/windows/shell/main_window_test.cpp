@@ -12,11 +12,15 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/cli_app.h"
 #include "shell/model/layout_model.h"
+#include "shell/model/menu_model.h"
 #include "shell/model/load_flow_model.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/shell_menu.h"
@@ -568,6 +572,46 @@ TEST_F(MainWindowTest, CreatingAMidiFileWritesItWhereTheSaveDialogSays) {
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kOpenLastCreated, 0);
   EXPECT_EQ(window_text(state.hwnd), narrow(L"MELVARINO[出力.mid]"));
   EXPECT_EQ(state.playlist.recent.size(), 2u);
+}
+
+// A create item of a format whose writer exists writes, with the start values
+// of its settings dialog, exactly the file `melvarino convert` writes; an item
+// of a format without a writer writes nothing.
+TEST_F(MainWindowTest, CreateItemsWriteWhatConvertWrites) {
+  const fs::path song = folder_ / L"song.mid";
+  write_bytes(song, two_track_song());
+  ShellState& state = open_window();
+  open_file(state, song);
+  auto create_id = [](int kind) {
+    for (const CreateItem& item : create_items()) {
+      if (item.outputKind == kind) return item.id;
+    }
+    return 0;
+  };
+  auto bytes_of = [](const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  struct Case {
+    int kind;
+    const wchar_t* extension;
+    const char* to;
+  } cases[] = {{kOutputMfi, L".mld", "mld"}, {kOutputCmx, L".pmd", "pmd-cmx"}, {kOutputDxm, L".dxm", "dxm"}};
+  for (const Case& c : cases) {
+    saveAs_ = folder_ / (std::wstring(L"window") + c.extension);
+    SendMessageW(state.hwnd, WM_COMMAND, create_id(c.kind), 0);
+    ASSERT_TRUE(fs::exists(saveAs_)) << c.to;
+    const fs::path converted = folder_ / (std::wstring(L"tool") + c.extension);
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::run_cli({"convert", song.string(), "-o", converted.string(), "--to", c.to}, out, err), 0)
+        << err.str();
+    EXPECT_EQ(bytes_of(saveAs_), bytes_of(converted)) << c.to;
+    EXPECT_EQ(state.settings.recmode, create_id(c.kind));
+  }
+  saveAs_ = folder_ / L"window.als";
+  SendMessageW(state.hwnd, WM_COMMAND, create_id(kOutputAls), 0);
+  EXPECT_FALSE(fs::exists(saveAs_));
+  EXPECT_EQ(state.settings.recmode, create_id(kOutputDxm));
 }
 
 TEST_F(MainWindowTest, ClosingDeletesTheTemporaryFileAndSavesWhenAskedTo) {
