@@ -1,6 +1,8 @@
 // A fixed-capacity output buffer. Writers position themselves by the byte
 // offsets their formats define; anything that would land past the capacity is
-// dropped (and remembered), so no writer can run off its buffer.
+// dropped (and remembered), so no writer can run off its buffer. The memory
+// grows with what is written (up to the capacity), so a small file does not
+// pay for clearing the whole capacity; unwritten bytes read as 0.
 #pragma once
 
 #include <cstddef>
@@ -12,20 +14,26 @@ namespace mel {
 
 class ByteSink {
  public:
-  explicit ByteSink(std::size_t capacity) : bytes_(capacity, 0) {}
+  explicit ByteSink(std::size_t capacity) : capacity_(capacity) {}
 
   std::size_t pos() const { return pos_; }
-  std::size_t capacity() const { return bytes_.size(); }
+  std::size_t capacity() const { return capacity_; }
   bool overflowed() const { return overflowed_; }
 
   // Moves the write position back (to discard) or forward within the capacity.
-  void set_pos(std::size_t pos) { pos_ = pos <= bytes_.size() ? pos : bytes_.size(); }
+  void set_pos(std::size_t pos) {
+    pos_ = pos <= capacity_ ? pos : capacity_;
+    if (bytes_.size() < pos_) bytes_.resize(pos_, 0);
+  }
 
   void put(uint8_t b) {
-    if (pos_ < bytes_.size()) {
-      bytes_[pos_++] = b;
-    } else {
+    if (pos_ >= capacity_) {
       overflowed_ = true;
+    } else if (pos_ == bytes_.size()) {
+      bytes_.push_back(b);
+      ++pos_;
+    } else {
+      bytes_[pos_++] = b;
     }
   }
 
@@ -46,11 +54,14 @@ class ByteSink {
   void patch_be(std::size_t at, uint32_t value, int n) {
     for (int i = 0; i < n; ++i) {
       std::size_t p = at + static_cast<std::size_t>(i);
-      if (p < bytes_.size()) bytes_[p] = byte_of(value, n - 1 - i);
+      if (p >= capacity_) continue;
+      if (p >= bytes_.size()) bytes_.resize(p + 1, 0);
+      bytes_[p] = byte_of(value, n - 1 - i);
     }
   }
 
   uint8_t at(std::size_t i) const { return i < bytes_.size() ? bytes_[i] : 0; }
+  // The bytes [0, pos): always held (the memory never ends before pos).
   const uint8_t* data() const { return bytes_.data(); }
 
   // The written bytes, [0, pos).
@@ -67,6 +78,7 @@ class ByteSink {
   }
 
   std::vector<uint8_t> bytes_;
+  std::size_t capacity_;
   std::size_t pos_ = 0;
   bool overflowed_ = false;
 };

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/limits.h"
+#include "common/zeroed_buffer.h"
 
 namespace mel {
 
@@ -126,7 +127,7 @@ void record_rhythm_key(SongInfo& song, int key);
 // The score buffer and its length. Readers write into bytes (sized to the
 // score capacity) and set length.
 struct Score {
-  std::vector<uint8_t> bytes = std::vector<uint8_t>(kScoreCapacity, 0);
+  ZeroedBytes bytes = ZeroedBytes(kScoreCapacity);
   std::size_t length = 0;
 
   int tempo() const { return (bytes[0] << 8) | bytes[1]; }
