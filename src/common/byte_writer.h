@@ -1,8 +1,8 @@
 // A fixed-capacity output buffer. Writers position themselves by the byte
 // offsets their formats define; anything that would land past the capacity is
-// dropped (and remembered), so no writer can run off its buffer. The memory
-// grows with what is written (up to the capacity), so a small file does not
-// pay for clearing the whole capacity; unwritten bytes read as 0.
+// dropped (and remembered), so no writer can run off its buffer. Only what is
+// written is filled in, so a small file does not pay for clearing the whole
+// capacity; unwritten bytes read as 0.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +14,9 @@ namespace mel {
 
 class ByteSink {
  public:
-  explicit ByteSink(std::size_t capacity) : capacity_(capacity) {}
+  // The whole capacity is reserved at once: the pages stay untouched until
+  // written, and the buffer never moves.
+  explicit ByteSink(std::size_t capacity) : capacity_(capacity) { bytes_.reserve(capacity); }
 
   std::size_t pos() const { return pos_; }
   std::size_t capacity() const { return capacity_; }

@@ -17,11 +17,15 @@ std::optional<std::vector<uint8_t>> read_whole_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::vector<uint8_t> bytes;
-  // Sized from the file system when it can tell, so a large file is not
-  // copied through a doubling buffer; the loop still reads what is there.
-  constexpr std::uintmax_t kLargestReservation = 64u << 20;
+  // Read straight into a buffer of the size the file system tells, then on
+  // in pieces for whatever it did not tell (a file that grew, a pipe).
+  constexpr std::uintmax_t kLargestFirstRead = 64u << 20;
   const std::uintmax_t expected = fs::file_size(path, ec);
-  if (!ec) bytes.reserve(static_cast<std::size_t>(std::min(expected, kLargestReservation)));
+  if (!ec && expected > 0) {
+    bytes.resize(static_cast<std::size_t>(std::min(expected, kLargestFirstRead)));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  }
   char chunk[65536];
   while (in) {
     in.read(chunk, sizeof chunk);
