@@ -60,6 +60,7 @@ constexpr uint8_t kControllerPan = 10;
 // Channel index 9 (MIDI channel 10) is the rhythm channel.
 constexpr int kRhythmChannel = 9;
 constexpr int kChannelCount = 16;
+constexpr int kSemitonesPerOctave = 12;
 
 constexpr long long kMicrosecondsPerMinute = 60000000;
 constexpr uint32_t kDefaultTempoValue = 500000;  // 120 quarter notes per minute

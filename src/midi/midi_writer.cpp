@@ -45,7 +45,7 @@ constexpr int kHighestKey = 127;
 constexpr int kLowFoldOffset = 130;
 constexpr int kHighFoldOffset = 8;
 constexpr int kHighFoldBase = 116;
-constexpr int kSemitonesPerOctave = 12;
+using midi::kSemitonesPerOctave;
 // Score bytes 128..239 are read as this key.
 constexpr int kHighestNoteCode = 127;
 

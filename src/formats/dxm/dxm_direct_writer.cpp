@@ -19,7 +19,7 @@ using namespace dxm;
 
 constexpr int kSourceTracks = 128;
 constexpr int kRhythmChannel = midi::kRhythmChannel;
-constexpr int kSemitonesPerOctave = 12;
+using midi::kSemitonesPerOctave;
 constexpr int kTopOctaveStart = 116;
 // Only score tracks 1-16 have per-track instrument and volume choices here.
 constexpr int kTracksWithChoices = 16;

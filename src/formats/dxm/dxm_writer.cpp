@@ -26,7 +26,7 @@ constexpr int kMinKey = -36;
 constexpr int kMaxKey = 36;
 constexpr int kRhythmChannel = midi::kRhythmChannel;
 constexpr int kSnareKey = 38;
-constexpr int kSemitonesPerOctave = 12;
+using midi::kSemitonesPerOctave;
 // Instrument values (program + 1) of guitar fret noise and gunshot.
 constexpr int kGuitarNoiseInstrument = 121;
 constexpr int kGunshotInstrument = 128;

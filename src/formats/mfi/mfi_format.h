@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "midi/midi_bytes.h"
+
 namespace mel {
 namespace mfi {
 
@@ -103,7 +105,7 @@ constexpr int kMfiTimebase = 48;  // ticks per quarter note before any tempo eve
 constexpr int kSlotCount = 4;
 constexpr int kMelodicKeyBase = 45;    // key 0 sounds MIDI 45
 constexpr int kMfiRhythmKeyBase = 35;  // drum keys of "melo" files sound 10 lower
-constexpr int kSemitonesPerOctave = 12;
+using midi::kSemitonesPerOctave;
 constexpr int kVoicesPerBank = 64;
 constexpr int kFirstGeneralMidiBank = 2;  // banks 2 and 3 hold the General MIDI programs
 // MFi volumes, velocities and pans run 0-63; the score uses the MIDI scale.

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "midi/midi_bytes.h"
+
 namespace mel {
 namespace smaf {
 
@@ -111,7 +113,7 @@ constexpr int64_t kNumberRadix = 128;
 constexpr int kRhythmBankFrom = 128;   // bank select: 128 and up play drum keys
 constexpr int kOctaveDownFrom = 128;   // octave shift: 128 + n lowers by n
 constexpr int kLowestMelodicKey = 36;  // octave 0, note 0
-constexpr int kSemitonesPerOctave = 12;
+using midi::kSemitonesPerOctave;
 
 // ---- Timing -------------------------------------------------------------------
 
