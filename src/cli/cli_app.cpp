@@ -7,6 +7,8 @@
 #include <optional>
 #include <system_error>
 
+#include "app/conversion_rules.h"
+#include "app/report_model.h"
 #include "cli/audio_output.h"
 #include "cli/cli_options.h"
 #include "cli/text_encoding.h"
@@ -14,10 +16,8 @@
 #include "common/path_util.h"
 #include "convert/engine.h"
 #include "convert/format_table.h"
-#include "score/format_codes.h"
 #include "midi/midi_timing.h"
-#include "app/report_model.h"
-#include "shell/model/shell_rules_model.h"
+#include "score/format_codes.h"
 
 namespace mel::cli {
 

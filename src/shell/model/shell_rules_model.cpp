@@ -62,14 +62,6 @@ int recmode_after_create(int recmode, int createCommand) {
   return recmode >= kRecModePinned ? recmode : createCommand;
 }
 
-bool conversion_is_playable(const SongInfo& song, std::uintmax_t midiFileSize) {
-  if (midiFileSize == 0) return false;
-  for (int count : song.noteCount) {
-    if (count > 0) return true;
-  }
-  return false;
-}
-
 int playlist_move_target(int id, int currentIndex, int fileCount) {
   using namespace cmd;
   const bool hasPrevious = currentIndex >= 1;

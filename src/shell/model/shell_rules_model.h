@@ -1,10 +1,6 @@
 // Rules of the window's commands and flows that need no window.
 #pragma once
 
-#include <cstdint>
-
-#include "score/score_stream.h"
-
 namespace mel {
 
 // True for the commands that end the "close after playing" promise of a
@@ -17,12 +13,6 @@ int save_button_command(int recmode);
 // The `recmode` after a create command ran: that command, unless the value
 // is 1000 or more (pinned by the user).
 int recmode_after_create(int recmode, int createCommand);
-
-// True when a playback conversion gave something to play: a non-empty MIDI
-// file from a song with at least one note. Readers never fail, so random or
-// cut-off bytes come out as an empty song; the window treats that as a
-// failed load rather than handing the device a file it cannot play.
-bool conversion_is_playable(const SongInfo& song, std::uintmax_t midiFileSize);
 
 // The playlist entry a move command goes to (previous 301, next 302, first
 // 303, back 1001..1010 and forward 1101..1110 entries from the popups), or -1

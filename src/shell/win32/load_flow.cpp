@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "app/conversion_rules.h"
 #include "common/path_util.h"
 #include "controls/cg_button.h"
 #include "shell/model/load_flow_model.h"

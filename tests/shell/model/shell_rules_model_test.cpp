@@ -1,5 +1,5 @@
-// The save button's command, what a create does to it, and when a playback
-// conversion counts as something to play.
+// The save button's command, what a create does to it, the close after
+// playing and the playlist moves.
 #include "shell/model/shell_rules_model.h"
 
 #include <gtest/gtest.h>
@@ -36,14 +36,6 @@ TEST(ShellRules, OnlyTheUsersOwnActionsEndTheCloseAfterPlaying) {
                  cmd::kShuffle, cmd::kClipboardPlay, cmd::kHelp, cmd::kSettingsProgram, cmd::kColourFirst}) {
     EXPECT_FALSE(clears_exit_after_play(id)) << id;
   }
-}
-
-TEST(ShellRules, APlayableConversionHasBytesAndANote) {
-  SongInfo song;
-  EXPECT_FALSE(conversion_is_playable(song, 100));
-  song.noteCount[31] = 1;
-  EXPECT_TRUE(conversion_is_playable(song, 100));
-  EXPECT_FALSE(conversion_is_playable(song, 0));
 }
 
 
