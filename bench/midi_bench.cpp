@@ -12,8 +12,8 @@
 #include "convert/engine.h"
 #include "score/format_codes.h"
 #include "midi/midi_bytes.h"
-#include "midi/midi_reader.h"
-#include "midi/midi_rewrite.h"
+#include "formats/midi/midi_reader.h"
+#include "formats/midi/midi_rewrite.h"
 #include "midi/midi_timing.h"
 
 namespace {

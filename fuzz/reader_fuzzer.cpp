@@ -11,9 +11,9 @@
 #include "score/format_codes.h"
 #include "convert/format_registry.h"
 #include "convert/format_table.h"
-#include "midi/midi_rewrite.h"
+#include "formats/midi/midi_rewrite.h"
 #include "midi/midi_timing.h"
-#include "midi/midi_writer.h"
+#include "formats/midi/midi_writer.h"
 #include "score/score_passes.h"
 
 namespace {

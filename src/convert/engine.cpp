@@ -7,7 +7,7 @@
 #include "formats/dxm/dxm_writer.h"
 #include "formats/mfi/mail_text.h"
 #include "convert/format_registry.h"
-#include "midi/midi_rewrite.h"
+#include "formats/midi/midi_rewrite.h"
 #include "score/score_passes.h"
 
 namespace mel {

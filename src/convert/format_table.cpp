@@ -9,8 +9,8 @@
 #include "formats/pmail/pmail_reader.h"
 #include "formats/smaf/smaf_reader.h"
 #include "midi/midi_bytes.h"
-#include "midi/midi_reader.h"
-#include "midi/midi_writer.h"
+#include "formats/midi/midi_reader.h"
+#include "formats/midi/midi_writer.h"
 
 namespace mel {
 

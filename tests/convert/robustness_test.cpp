@@ -10,9 +10,9 @@
 #include "convert/engine.h"
 #include "score/format_codes.h"
 #include "convert/format_registry.h"
-#include "midi/midi_rewrite.h"
+#include "formats/midi/midi_rewrite.h"
 #include "midi/midi_timing.h"
-#include "midi/midi_writer.h"
+#include "formats/midi/midi_writer.h"
 
 namespace mel {
 namespace {

@@ -10,7 +10,7 @@
 #include "common/text_encoding.h"
 #include "formats/smaf/smaf_format.h"
 #include "midi/midi_bytes.h"
-#include "midi/midi_reader.h"
+#include "formats/midi/midi_reader.h"
 
 namespace mel {
 namespace {

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "midi/midi_reader.h"
+#include "formats/midi/midi_reader.h"
 #include "support/midi_builder.h"
 #include "support/read_score.h"
 #include "support/score_builder.h"

@@ -8,7 +8,7 @@
 
 #include "formats/mfi/mail_text.h"
 #include "formats/mfi/mfi_reader.h"
-#include "midi/midi_reader.h"
+#include "formats/midi/midi_reader.h"
 #include "score/score_passes.h"
 #include "support/midi_builder.h"
 #include "support/read_score.h"

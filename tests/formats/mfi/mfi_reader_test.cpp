@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/midi_writer.h"
+#include "formats/midi/midi_writer.h"
 #include "support/mfi_builder.h"
 #include "support/midicsv.h"
 #include "support/read_score.h"

@@ -7,7 +7,7 @@
 // DXM files share the structure; their chunks are "CThd"/"CTrk", a note-off
 // carries only its key, a pitch bend one data byte, and title and copyright may
 // sit in directory entries outside the chunks.
-#include "midi/midi_reader.h"
+#include "formats/midi/midi_reader.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "midi/midi_rewrite.h"
+#include "formats/midi/midi_rewrite.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "midi/midi_writer.h"
+#include "formats/midi/midi_writer.h"
 
 #include <gtest/gtest.h>
 

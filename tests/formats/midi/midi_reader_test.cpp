@@ -1,4 +1,4 @@
-#include "midi/midi_reader.h"
+#include "formats/midi/midi_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "midi/midi_rewrite.h"
+#include "formats/midi/midi_rewrite.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/midi_reader.h"
+#include "formats/midi/midi_reader.h"
 #include "support/midi_builder.h"
 #include "support/midicsv.h"
 
