@@ -8,6 +8,8 @@
 #include "formats/mfi/mfi_reader.h"
 #include "formats/pmail/pmail_reader.h"
 #include "formats/smaf/smaf_reader.h"
+#include "formats/smd/smd_reader.h"
+#include "formats/smd/smd_writer.h"
 #include "midi/midi_bytes.h"
 #include "formats/midi/midi_reader.h"
 #include "formats/midi/midi_writer.h"
@@ -54,9 +56,9 @@ std::vector<InputFormat> make_input_formats() {
     {kInputDotI, "dot-i / MOZiO melody", {{".mmd", ""}, {".mel", ""}, {".sml", ""}}, nullptr, false, false,
      {"ﾄﾞｯﾄi/MOZiOﾒﾛﾃﾞｨﾌｧｲﾙ(*.mmd;*.mel;*.sml)", "*.mmd;*.mel;*.sml"}},
     {kInputWam, "WAM melody", {{".wam", ""}}, nullptr, false, false, {"AsMelo用ﾒﾛﾃﾞｨﾌｧｲﾙ(*.wam)", "*.wam"}},
-    {kInputSmd, "J-SKY SMD", {{".smd", ""}}, nullptr, false, false,
+    {kInputSmd, "J-SKY SMD", {{".smd", ""}}, read_smd_file, false, false,
      {"J-SKYﾒﾛﾃﾞｨﾌｧｲﾙ(*.smd;*.smz)", "*.smd;*.smz"}},
-    {kInputSmz, "J-SKY SMD (compressed name .smz)", {{".smz", ""}}, nullptr, false, false},
+    {kInputSmz, "J-SKY SMD (compressed name .smz)", {{".smz", ""}}, read_smd_file, false, false},
     {kInputSmaf, "SMAF", {{".mmf", ""}, {".smd", kSmafMagic}}, read_smaf_file, true, false,
      {"J-SKY/ezweb用SMAFﾌｧｲﾙ(*.mmf)", "*.mmf"}},
     {kInputSmafSmz, "SMAF (.smz)", {{".smz", kSmafMagic}}, read_smaf_file, true, false},
@@ -99,7 +101,7 @@ std::vector<OutputFormat> make_output_formats() {
      {{"ﾄﾞｯﾄiﾌｧｲﾙ", "*.mel"}, {"ﾄﾞｯﾄi試聴用ﾌｧｲﾙ", "*.sml"}, {"AN-X31Severﾌｧｲﾙ", "*.mmd"}}},
     {kOutputWam, "WAM melody", {".wam"}, nullptr, {7, "WAMファイル設定"}, {},
      "AsMelo用ﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceAstel},
-    {kOutputSmd, "J-SKY SMD", {".smd"}, nullptr, {9, "SMDファイル設定"}, {"smdnum", "smdhmn"},
+    {kOutputSmd, "J-SKY SMD", {".smd"}, write_smd_file, {9, "SMDファイル設定"}, {"smdnum", "smdhmn"},
      "J-SKYﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceJphone, {}, {{"通常ﾌｧｲﾙ(smd)", "*.smd"}}},
     {kOutputMml2Mmf, "MML2MMF text", {".mus"}, nullptr, {15, "MML2MMFファイル設定"}, {},
      "MML2MMF用ﾌｧｲﾙ作成", kPlaceJphone | kPlaceKddi},

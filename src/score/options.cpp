@@ -80,6 +80,9 @@ const std::vector<OptionInfo>& option_table() {
        MEL_FIELD(writers.dxmChordLimit)},
       {"dxmPitchBend", nullptr, 0, 0, 1, "DXM from MIDI: keep pitch bends, modulation and sustain",
        MEL_FIELD(writers.dxmPitchBend)},
+      {"smdnum", "smdnum", 256, 0, 1024, "SMD note limit: note and rest characters per track, 0 = none",
+       MEL_FIELD(writers.smdnum)},
+      {"smdhmn", "smdhmn", 5, 1, 16, "SMD tracks written", MEL_FIELD(writers.smdhmn)},
   };
   return table;
 }

@@ -89,6 +89,9 @@ struct WriterSettings {
   int dxmRhythmReplace = 0;     // guitar noise / gunshot tracks become snare hits
   int dxmChordLimit = 0;        // the finishing stage limits simultaneous notes
   int dxmPitchBend = 0;         // from MIDI: keep pitch bends, modulation and sustain
+  // SMD settings
+  int smdnum = 256;  // note and rest characters per track, 0 = none
+  int smdhmn = 5;    // number of tracks written
 };
 
 // Everything a reader, pass or writer may consult.
