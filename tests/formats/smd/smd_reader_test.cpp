@@ -81,6 +81,8 @@ struct ReaderCase {
   int trackCount;
 };
 
+void PrintTo(const ReaderCase& c, std::ostream* os) { *os << c.name; }
+
 class SmdReaderCase : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(SmdReaderCase, GivesTheNotes) {

@@ -130,6 +130,8 @@ struct GroupCase {
   const char* contains;                    // in the output
 };
 
+void PrintTo(const GroupCase& c, std::ostream* os) { *os << c.name; }
+
 class SmdTripletGroup : public ::testing::TestWithParam<GroupCase> {};
 
 TEST_P(SmdTripletGroup, ReadsBack) {
