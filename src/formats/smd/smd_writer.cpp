@@ -209,7 +209,7 @@ class SmdTrackWriter {
     Flow f(cut_);
     f.pos = begin;
     f.cut.begin_track();
-    write_events(f);
+    write_events(f, scoreLength_, true);
     // The last track, and a track the output bound ended, close with SI alone.
     if (!last && !stopped_ && f.octave != kMiddle && room()) put_octave_command(f.octave, kMiddle);
     put(kShiftIn);
@@ -217,8 +217,12 @@ class SmdTrackWriter {
 
   // ---- Events -------------------------------------------------------------------
 
-  void write_events(Flow& f) {
-    while (!stopped_) {
+  // Writes the events from f.pos up to `stop` or the end of the track. With
+  // `groups`, a note of a triplet unit opens a group; without, every event is
+  // an ordinary note and no length counts as a triplet.
+  void write_events(Flow& f, std::size_t stop, bool groups) {
+    int64_t tripletGrid = groups ? kTripletGrid : kAbandonedTripletGrid;
+    while (!stopped_ && f.pos < stop) {
       ScoreEvent ev = decode_score_event(score_, scoreLength_, f.pos);
       if (ev.kind == ScoreEvent::EndOfTrack || ev.kind == ScoreEvent::EndOfScore) break;
       if (ev.kind == ScoreEvent::Control) {
@@ -228,11 +232,11 @@ class SmdTrackWriter {
       if (limit_reached(f, 0)) break;
       Flow before = f;
       Timed t;
-      if (!prepare(f, kTripletGrid, t)) continue;
-      if (t.note && is_triplet_unit(t.d)) {
+      if (!prepare(f, tripletGrid, t)) continue;
+      if (groups && t.note && is_triplet_unit(t.d)) {
         write_group(before, f, t);
       } else {
-        write_ordinary(f, t, kTripletGrid);
+        write_ordinary(f, t, tripletGrid);
       }
     }
   }
@@ -371,7 +375,10 @@ class SmdTrackWriter {
     int64_t unit = complete ? group_slots(members, slots) : 0;
     int state = complete ? group_octave(f.octave, slots) : -2;
     if (state < kLow) {
-      abandon_group(before, f, g.pos);
+      // Abandoned: its events are written again as ordinary notes, and the
+      // search for groups goes on at the event that interrupted it.
+      f = before;
+      write_events(f, g.pos, false);
       return;
     }
     if (!room()) return;
@@ -425,22 +432,6 @@ class SmdTrackWriter {
       if (next_octave(retry, k) != retry) return -2;
     }
     return retry;
-  }
-
-  // Writes the events from `before` up to `stop` as ordinary notes, with no
-  // length taken for a triplet.
-  void abandon_group(const Flow& before, Flow& f, std::size_t stop) {
-    f = before;
-    while (f.pos < stop && !stopped_) {
-      ScoreEvent ev = decode_score_event(score_, scoreLength_, f.pos);
-      if (ev.kind == ScoreEvent::Control) {
-        f.pos += ev.size;
-        continue;
-      }
-      if (limit_reached(f, 0)) return;
-      Timed t;
-      if (prepare(f, kAbandonedTripletGrid, t)) write_ordinary(f, t, kAbandonedTripletGrid);
-    }
   }
 
   const uint8_t* score_;

@@ -99,26 +99,17 @@ TEST(SmdWriter, EveryKeyFromEveryStateReadsBackInItsPitchClass) {
   for (int key : {-36, 0, 36}) {
     ScoreBuilder b(120, 240);
     b.track();
-    std::vector<int> keys;
     for (int from = 1; from <= 127; ++from) {
-      for (int to = 1; to <= 127; ++to) {
-        b.note(from, 60).note(to, 60);
-        keys.push_back(from);
-        keys.push_back(to);
-      }
+      for (int to = 1; to <= 127; ++to) b.note(from, 60).note(to, 60);
     }
-    test::ReadResult r = write_and_read(b, plain(key));
-    std::vector<Note> back = notes_of(r, 1);
-    ASSERT_EQ(back.size(), keys.size()) << "key " << key;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-      int meant = keys[i] + key;
+    std::vector<Note> back = notes_of(write_and_read(b, plain(key)), 1);
+    ASSERT_EQ(back.size(), 2u * 127 * 127);
+    for (std::size_t i = 0; i < back.size(); ++i) {
+      int meant = static_cast<int>(i % 2 ? i / 2 % 127 : i / 2 / 127) + 1 + key;
       int heard = std::get<0>(back[i]);
-      ASSERT_GE(heard, 57);
-      ASSERT_LE(heard, 102);
-      ASSERT_EQ(((heard - meant) % 12 + 12) % 12, 0) << "key " << key << " note " << i;
-      if (meant >= 57 && meant <= 102) {
-        ASSERT_EQ(heard, meant) << "key " << key << " note " << i;
-      }
+      bool inRange = meant >= 57 && meant <= 102;
+      ASSERT_TRUE(heard >= 57 && heard <= 102 && (heard - meant) % 12 == 0 && (heard == meant || !inRange))
+          << "key " << key << " note " << i << " meant " << meant << " heard " << heard;
     }
   }
 }
@@ -129,8 +120,6 @@ struct GroupCase {
   Events expected;                         // read back
   const char* contains;                    // in the output
 };
-
-void PrintTo(const GroupCase& c, std::ostream* os) { *os << c.name; }
 
 class SmdTripletGroup : public ::testing::TestWithParam<GroupCase> {};
 
@@ -175,8 +164,8 @@ TEST(SmdWriter, NoteLimitCutsTheFirstTrackAndLaterTracksAtItsLength) {
   EXPECT_EQ(notes_of(r, 2), (std::vector<Note>{{80, 0, 480}, {80, 480, 480}}));
 }
 
-// Notes of two billion units: the output stops at its bound with SI, and no
-// further track is begun.
+// Notes of 15 million units each: the output stops at its bound with SI alone,
+// and no further track is begun.
 TEST(SmdWriter, HugeNotesStopAtTheOutputBound) {
   ScoreBuilder b(120, 1);
   for (int t = 0; t < 5; ++t) {
@@ -187,56 +176,46 @@ TEST(SmdWriter, HugeNotesStopAtTheOutputBound) {
   EXPECT_GT(out.size(), 0x3FFF0u);
   EXPECT_LE(out.size(), 0x3FFF8u);
   EXPECT_EQ(out.back(), 0x0F);
-  test::ReadResult r = test::read_with(read_smd_file, out);
-  EXPECT_GE(r.song.trackCount, 1);
-  EXPECT_LE(r.score.length, kScoreCapacity);
+  EXPECT_EQ(test::read_with(read_smd_file, out).song.trackCount, 1);
 }
 
-// Generated songs of up to 32 tracks (rhythm tracks among them), every track
-// selection and track count, key offsets from -24 to 24, no note limit and the
-// largest: each written track reads back with the same keys, starts and
-// lengths.
+// Generated songs of up to 32 tracks (rhythm tracks among them), any track
+// selection and count, key offsets -24..24, ties up to 3900, triplet groups,
+// no note limit and the largest: each written track reads back with the same
+// keys, starts and lengths.
 TEST(SmdWriter, GeneratedSongsReadBackNoteForNote) {
-  const std::vector<int> lengths = {60, 120, 180, 240, 360, 480, 600, 960, 1440, 1920, 3900};
-  const std::vector<int> units = {40, 80, 160, 320};
+  const int lengths[] = {60, 120, 180, 240, 360, 480, 600, 960, 1440, 1920, 3900};
+  const int units[] = {40, 80, 160, 320};
   std::mt19937 rng(11);
-  auto pick = [&rng](const std::vector<int>& v) { return v[rng() % v.size()]; };
+  auto below = [&rng](int n) { return static_cast<int>(rng() % n); };
   for (int round = 0; round < 300; ++round) {
-    int tracks = round % 10 == 0 ? 32 : 1 + static_cast<int>(rng() % 32);
-    int key = static_cast<int>(rng() % 49) - 24;
+    int tracks = round % 10 == 0 ? 32 : 1 + below(32);
+    int key = below(49) - 24;
     ScoreBuilder b(120, 240);
     std::vector<std::vector<Note>> expected(tracks);
     for (int t = 0; t < tracks; ++t) {
       b.track();
       if (t % 5 == 4) b.rhythm();
       int time = 0;
-      auto note = [&](int heard, int length) {
-        b.note(heard - key, length);
-        expected[t].emplace_back(heard, time, length);
+      auto add = [&](int heard, int length) {  // heard 0: a rest
+        heard ? b.note(heard - key, length) : b.rest(length);
+        if (heard) expected[t].emplace_back(heard, time, length);
         time += length;
       };
-      note(57 + static_cast<int>(rng() % 46), pick(lengths));
-      for (int items = static_cast<int>(rng() % 30); items > 0; --items) {
-        switch (rng() % 4) {
-          case 0: {
-            int length = pick(lengths);
-            b.rest(length);
-            time += length;
-            break;
-          }
-          case 1: {
-            // A triplet group of keys one octave state holds whatever the state before.
-            int u = pick(units);
-            for (int i = 0; i < 3; ++i) note(69 + static_cast<int>(rng() % 10), u);
-            break;
-          }
-          default:
-            note(57 + static_cast<int>(rng() % 46), pick(lengths));
+      add(57 + below(46), lengths[below(11)]);
+      for (int items = below(30); items > 0; --items) {
+        int kind = below(4);
+        if (kind == 1) {
+          // Keys 69-78 fit one octave state whatever the state before.
+          int u = units[below(4)];
+          for (int i = 0; i < 3; ++i) add(69 + below(10), u);
+        } else {
+          add(kind == 0 ? 0 : 57 + below(46), lengths[below(11)]);
         }
       }
     }
     Settings s;
-    s.writers.smdhmn = 1 + static_cast<int>(rng() % 16);
+    s.writers.smdhmn = 1 + below(16);
     if (round % 2) {
       s.play.TrackSelection = 1;
       s.play.TrackMask = static_cast<uint32_t>(rng());
@@ -251,8 +230,7 @@ TEST(SmdWriter, GeneratedSongsReadBackNoteForNote) {
     }
     ASSERT_EQ(r.song.trackCount, static_cast<int>(written.size())) << "round " << round;
     for (std::size_t i = 0; i < written.size(); ++i) {
-      ASSERT_EQ(notes_of(r, static_cast<int>(i) + 1), expected[written[i] - 1])
-          << "round " << round << " track " << written[i];
+      ASSERT_EQ(notes_of(r, static_cast<int>(i) + 1), expected[written[i] - 1]) << "round " << round;
     }
   }
 }
