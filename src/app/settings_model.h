@@ -160,13 +160,13 @@ const std::vector<SettingsKeyRef>& saved_settings_keys();
 
 // Copies the playback and conversion keys (volume, velocity, key, speed,
 // melody, txtfileas, excutplay, addtrac, giziwaon, gizino, chsepcnt, relnflg,
-// l16nouse, highmld, restcut, mldbyte, ezpmdbyte, dxmbyte, mldhmn, ezpmdhmn)
-// into the engine's settings. KeyOffset and SpeedFactor take `key` and `speed`.
+// l16nouse, highmld, restcut, mldbyte, ezpmdbyte, dxmbyte, mldhmn, ezpmdhmn,
+// smdnum, smdhmn) into the engine's settings. KeyOffset and SpeedFactor take `key` and `speed`.
 void apply_settings_to_engine(const ShellSettings& shell, Settings& engine);
 
 // Takes back the values that the running program changes and command 41
 // saves (volume, melody, addtrac, the giziwaon level bits, gizino, chsepcnt,
-// relnflg, l16nouse, highmld, restcut, mldbyte, ezpmdbyte, dxmbyte).
+// relnflg, l16nouse, highmld, restcut, mldbyte, ezpmdbyte, dxmbyte, smdnum).
 void take_settings_from_engine(const Settings& engine, ShellSettings& shell);
 
 // The colour actually painted for `dispcolor`: the setting itself for 1..7,

@@ -184,7 +184,8 @@ TEST(SettingsModel, ControlFlagsAndTheEngine) {
   EXPECT_EQ(s.scroll, 1);  // not saved, so not taken
   EXPECT_EQ(s.menu, 1);
 
-  ShellSettings shell = load_text("[section]\nkey=-5\nspeed=20\naddtrac=0\ngiziwaon=1\nmldbyte=777\nvelocity=90");
+  ShellSettings shell = load_text(
+      "[section]\nkey=-5\nspeed=20\naddtrac=0\ngiziwaon=1\nmldbyte=777\nvelocity=90\nsmdnum=64\nsmdhmn=3");
   Settings engine;
   engine.conv.giziwaon = kPseudoChordModeBit | 3;
   apply_settings_to_engine(shell, engine);
@@ -194,6 +195,8 @@ TEST(SettingsModel, ControlFlagsAndTheEngine) {
   EXPECT_EQ(engine.play.velocity, 90);
   EXPECT_EQ(engine.conv.giziwaon, kPseudoChordModeBit | 1);  // the mode bit is the window's own
   EXPECT_EQ(engine.writers.mldbyte, 777);
+  EXPECT_EQ(engine.writers.smdnum, 64);
+  EXPECT_EQ(engine.writers.smdhmn, 3);
 
   engine.play.volume = 60;
   engine.play.KeyOffset = 7;  // the running key is not a setting
