@@ -164,9 +164,10 @@ TEST(SmdWriter, NoteLimitCutsTheFirstTrackAndLaterTracksAtItsLength) {
   EXPECT_EQ(notes_of(r, 2), (std::vector<Note>{{80, 0, 480}, {80, 480, 480}}));
 }
 
-// Notes of 15 million units each: the output stops at its bound with SI alone,
-// and no further track is begun.
-TEST(SmdWriter, HugeNotesStopAtTheOutputBound) {
+// Notes of 15 million units each stop the output at its bound with SI alone,
+// and no further track is begun; random score bytes at extreme keys, octave
+// shifts and ranges give only the format's characters.
+TEST(SmdWriter, HugeNotesAndHostileScoresStayInsideTheOutput) {
   ScoreBuilder b(120, 1);
   for (int t = 0; t < 5; ++t) {
     b.track();
@@ -177,6 +178,23 @@ TEST(SmdWriter, HugeNotesStopAtTheOutputBound) {
   EXPECT_LE(out.size(), 0x3FFF8u);
   EXPECT_EQ(out.back(), 0x0F);
   EXPECT_EQ(test::read_with(read_smd_file, out).song.trackCount, 1);
+
+  std::mt19937 rng(3);
+  for (int i = 0; i < 60; ++i) {
+    ScoreBuilder h(120, i % 2 ? 1 : 960);
+    for (int n = 0; n < 3000; ++n) h.raw({static_cast<uint8_t>(rng())});
+    Settings s;
+    s.conv.noteLengthScale = 4;
+    s.conv.restcut = 1;
+    s.conv.octaveShift.fill(i % 2 ? 3 : -3);
+    SmdWriterSettings smd = plain(i % 2 ? 36 : -36);
+    smd.noteLimit = i % 3;
+    smd.startCounter = i % 5;
+    smd.endCounter = i % 7 * 10;
+    for (uint8_t c : write_smd(h.score(), h.song(), s, smd)) {
+      ASSERT_TRUE(c == 0x1B || c == 0x0F || (c > 0x20 && c < 0x7F)) << "round " << i;
+    }
+  }
 }
 
 // Generated songs of up to 32 tracks (rhythm tracks among them), any track
