@@ -57,6 +57,7 @@ constexpr int64_t kPieceRoundUp = 30;
 constexpr std::array<int64_t, kLengthIndexCount> kPieceLengths = {60, 120, 240, 480};
 constexpr std::array<int64_t, kLengthIndexCount> kTripletUnits = {40, 80, 160, 320};
 constexpr int kGroupSize = 3;
+constexpr int kNoOctaveFits = -2;  // no octave state holds a triplet group's keys
 constexpr int kMaxScoreKey = 127;
 // Keys outside the three states fold by octaves: below 57 to
 // ((k + 3) mod 12) + 57, above 102 to ((k - 7) mod 12) + 91.
@@ -373,8 +374,8 @@ class SmdTrackWriter {
     }
     std::array<Slot, kGroupSize> slots;
     int64_t unit = complete ? group_slots(members, slots) : 0;
-    int state = complete ? group_octave(f.octave, slots) : -2;
-    if (state < kLow) {
+    int state = complete ? group_octave(f.octave, slots) : kNoOctaveFits;
+    if (state == kNoOctaveFits) {
       // Abandoned: its events are written again as ordinary notes, and the
       // search for groups goes on at the event that interrupted it.
       f = before;
@@ -409,7 +410,7 @@ class SmdTrackWriter {
     return m[1].d;
   }
 
-  // The octave state the group is written in, or -2 when none fits. Without
+  // The octave state the group is written in, or kNoOctaveFits. Without
   // a change inside it, the current state; otherwise the state the ordinary
   // rule reaches after its first two keys, when every key of the group fits
   // it. A group is retried once at most.
@@ -429,7 +430,7 @@ class SmdTrackWriter {
     int retry = state;
     for (std::size_t i = 0; i < keys.size() && i < 2; ++i) retry = next_octave(retry, keys[i]);
     for (int k : keys) {
-      if (next_octave(retry, k) != retry) return -2;
+      if (next_octave(retry, k) != retry) return kNoOctaveFits;
     }
     return retry;
   }
