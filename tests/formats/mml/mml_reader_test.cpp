@@ -231,6 +231,14 @@ TEST(MmlReader, HostileTextNeverPassesTheScoreBuffer) {
   std::string overrun = "l64 " + std::string(87000, 'c');
   for (int i = 0; i < 1000; ++i) overrun += "r1.*127";
   texts.push_back(overrun);
+  std::string longTie = "c";
+  std::string longRests;
+  for (int i = 0; i < 20000; ++i) {
+    longTie += "&1*127";
+    longRests += "r1*127";
+  }
+  texts.push_back(longTie);
+  texts.push_back(longRests + "c");
   std::string braces;
   for (int i = 0; i < 3000; ++i) braces += "{r}";
   texts.push_back(braces);

@@ -69,11 +69,13 @@ TEST(MmlWriter, FirstNoteOfEveryTrackStatesItsOctave) {
 
 TEST(MmlWriter, InstrumentAndVolumeSelections) {
   ScoreBuilder b;
-  b.track().program(5).volume(90).pan(30).note(72, 120).program(7).note(72, 120);
+  b.track().program(5).volume(90).pan(30).note(72, 120).program(7).note(72, 120).program(200).volume(255);
   b.track().program(3).rhythm().note(36, 120);
   Settings s;
-  EXPECT_EQ(write(b, s, false), "T120\r\n{\r\n  @5V90P30L8O6c@7c\r\n}\r\n{\r\n  L8@128O3c\r\n}");
-  EXPECT_EQ(write(b, s, true), "1[T120]\r\n1[@5@V127@X90@P30L8O5c@7c]\r\n2[L8O2d#]");
+  // Values above 127 (a hostile MIDI data byte) are taken as 127: "@200"
+  // would read back as "@128" and make the track a rhythm track.
+  EXPECT_EQ(write(b, s, false), "T120\r\n{\r\n  @5V90P30L8O6c@7c@127V127\r\n}\r\n{\r\n  L8@128O3c\r\n}");
+  EXPECT_EQ(write(b, s, true), "1[T120]\r\n1[@5@V127@X90@P30L8O5c@7c@127@X127]\r\n2[L8O2d#]");
   // A fixed instrument and volume: one command at the head of each melodic
   // track, the score's own changes left out.
   s.play.KeepFileInstruments = 0;
