@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
 
 #include "common/byte_writer.h"
 #include "common/limits.h"
@@ -147,11 +146,13 @@ class MmlTextWriter {
         song_(song),
         settings_(settings),
         m_(m),
-        relnflg_(settings.conv.relnflg != 0),
-        rounding_(m.mml2mmf || relnflg_),
-        grid_(relnflg_ && settings.conv.l16nouse != 0 ? kCoarseGrid : kFineGrid),
-        wholeTicks_(whole_note_ticks(song.timebase, settings.conv.noteLengthScale)),
+        rounding_(m.mml2mmf || settings.conv.relnflg != 0),
         rhythmVoices_(std::clamp(m.rhythmVoices, 0, kMaxRhythmVoices)),
+        round_(grid_of(settings), kTripletGrid, kKeptLength),
+        lengths_({kWholeTicks, whole_note_ticks(song.timebase, settings.conv.noteLengthScale), kUnitsPerStep},
+                 {settings.conv.relnflg != 0, grid_of(settings), kTripletGrid},
+                 {m.startCounter, m.endCounter, settings.conv.restcut != 0, song.leadIn,
+                  whole_note_ticks(song.timebase, settings.conv.noteLengthScale)}),
         out_(kOutputCapacity) {
     slots_.fill(kEmptySlot);
     slots_[0] = 0;
@@ -171,6 +172,10 @@ class MmlTextWriter {
 
  private:
   static constexpr int kEmptySlot = -1;
+
+  static int grid_of(const Settings& settings) {
+    return settings.conv.relnflg != 0 && settings.conv.l16nouse != 0 ? kCoarseGrid : kFineGrid;
+  }
   static constexpr int kUnknown = -1;
 
   // ---- Output ---------------------------------------------------------------------
@@ -264,13 +269,8 @@ class MmlTextWriter {
     program_ = kUnknown;
     lengthSet_ = false;
     volumeWritten_ = false;
-    elapsed_ = 0;
-    lengthCarry_ = 0;
-    roundCarry_ = 0;
-    borrowed_ = 0;
-    cut_.emplace(RangeCutSettings{m_.startCounter, m_.endCounter, settings_.conv.restcut != 0, song_.leadIn,
-                                  wholeTicks_},
-                 kUnitsPerStep);
+    lengths_.begin_track();
+    round_.begin_track();
     if (m_.mml2mmf) {
       put(std::to_string(outputTrack_) + "[");
     } else {
@@ -395,30 +395,12 @@ class MmlTextWriter {
 
   // ---- Notes and rests -------------------------------------------------------------------
 
-  bool needs_rounding(int64_t d) const {
-    return d % grid_ != 0 && d < 2 * grid_ && d % kTripletGrid != 0 && d != kKeptLength;
-  }
-
-  int64_t rounded(int64_t d, int64_t bias) {
-    int64_t total = roundCarry_ + d;
-    int64_t r = std::max<int64_t>(0, grid_ * ((bias + total) / grid_));
-    roundCarry_ = total - r;
-    return r;
-  }
-
   void note_or_rest(const ScoreEvent& ev, const ScoreEvent& next) {
     bool note = ev.kind == ScoreEvent::Note;
-    int64_t d = convert_length(ev.value, lengthCarry_, kWholeTicks, wholeTicks_);
-    d = std::max<int64_t>(0, d - borrowed_);
-    borrowed_ = 0;
-    if (note && relnflg_ && next.kind == ScoreEvent::Rest) {
-      int64_t carry = lengthCarry_;
-      int64_t rest = convert_length(next.value, carry, kWholeTicks, wholeTicks_);
-      borrowed_ = merge_rest_into_note(d, rest, grid_, kTripletGrid);
-    }
-    elapsed_ += d;
-    if (!cut_->keep(elapsed_, d)) return;
-    if (rounding_ && needs_rounding(d)) d = rounded(d, (note ? grid_ / 3 : 0) + grid_ / 3);
+    int64_t d = 0;
+    if (!lengths_.take(ev, next, d)) return;
+    int grid = round_.grid();
+    if (rounding_ && round_.needs(d)) d = round_.round(d, (note ? grid / 3 : 0) + grid / 3);
     if (d <= 0) return;
     if (!lengthSet_) {
       put_item("L8");
@@ -515,7 +497,7 @@ class MmlTextWriter {
       int piece = piece_length(d);
       put(piece_text(piece));
       d -= piece;
-      if (rounding_ && needs_rounding(d)) d = rounded(d, grid_ / 2);
+      if (rounding_ && round_.needs(d)) d = round_.round(d, round_.grid() / 2);
     }
   }
 
@@ -524,11 +506,10 @@ class MmlTextWriter {
   const SongInfo& song_;
   const Settings& settings_;
   const MmlWriterSettings& m_;
-  const bool relnflg_;
-  const bool rounding_;
-  const int grid_;
-  const int wholeTicks_;
+  const bool rounding_;  // MML2MMF, or relnflg
   const int rhythmVoices_;
+  ShortLengthRounding round_;
+  TrackLengths lengths_;
   ByteSink out_;
   std::array<int, kVoiceSlots> slots_{};
   bool stopped_ = false;
@@ -544,11 +525,6 @@ class MmlTextWriter {
   bool lengthSet_ = false;
   bool volumeWritten_ = false;
   std::string letter_;
-  int64_t elapsed_ = 0;
-  int64_t lengthCarry_ = 0;
-  int64_t roundCarry_ = 0;
-  int64_t borrowed_ = 0;
-  std::optional<RangeCut> cut_;
 };
 
 }  // namespace
