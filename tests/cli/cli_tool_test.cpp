@@ -522,6 +522,12 @@ TEST_F(CliTool, MmlTextIsReadAndWritten) {
   EXPECT_EQ(run({"convert", "song.mml", "-d", "out", "--to", "mus"}).status, kExitOk);
   EXPECT_EQ(read_text(path("out/song.mus")), "1[T150]\r\nC[ST:Song,]\r\n1[L8O5c4d4e4]\r\n2[L8O5g4.a]");
 
+  // Rests only, or notes that wrap below the lowest key: no track sounds.
+  write_bytes(path("rests.mml"), {'r', 'r', ' ', 'o', '1', '0', 'a'});
+  ToolRun rests = run({"info", "rests.mml"});
+  EXPECT_EQ(rests.status, kExitFailed);
+  EXPECT_EQ(rests.err, "melvarino: no notes could be read from 'rests.mml'\n");
+
   write_bytes(path("prose.txt"), {'1', '2', '3', ' ', '{', '}', '\n'});
   ToolRun prose = run({"info", "prose.txt"});
   EXPECT_EQ(prose.status, kExitFailed);
