@@ -149,10 +149,7 @@ class MmlTextWriter {
         rounding_(m.mml2mmf || settings.conv.relnflg != 0),
         rhythmVoices_(std::clamp(m.rhythmVoices, 0, kMaxRhythmVoices)),
         round_(grid_of(settings), kTripletGrid, kKeptLength),
-        lengths_({kWholeTicks, whole_note_ticks(song.timebase, settings.conv.noteLengthScale), kUnitsPerStep},
-                 {settings.conv.relnflg != 0, grid_of(settings), kTripletGrid},
-                 {m.startCounter, m.endCounter, settings.conv.restcut != 0, song.leadIn,
-                  whole_note_ticks(song.timebase, settings.conv.noteLengthScale)}),
+        lengths_(track_lengths(song, settings, m)),
         out_(kOutputCapacity) {
     slots_.fill(kEmptySlot);
     slots_[0] = 0;
@@ -172,11 +169,19 @@ class MmlTextWriter {
 
  private:
   static constexpr int kEmptySlot = -1;
+  static constexpr int kUnknown = -1;
 
+  // The rounding and rest-merge grid: a sixteenth with l16nouse, else 1/64.
   static int grid_of(const Settings& settings) {
     return settings.conv.relnflg != 0 && settings.conv.l16nouse != 0 ? kCoarseGrid : kFineGrid;
   }
-  static constexpr int kUnknown = -1;
+
+  static TrackLengths track_lengths(const SongInfo& song, const Settings& settings, const MmlWriterSettings& m) {
+    int wholeTicks = whole_note_ticks(song.timebase, settings.conv.noteLengthScale);
+    return TrackLengths({kWholeTicks, wholeTicks, kUnitsPerStep},
+                        {settings.conv.relnflg != 0, grid_of(settings), kTripletGrid},
+                        {m.startCounter, m.endCounter, settings.conv.restcut != 0, song.leadIn, wholeTicks});
+  }
 
   // ---- Output ---------------------------------------------------------------------
 
