@@ -6,6 +6,8 @@
 #include "formats/kanji_mld/kanji_mld_reader.h"
 #include "formats/mfi/mfi_output.h"
 #include "formats/mfi/mfi_reader.h"
+#include "formats/mml/mml_reader.h"
+#include "formats/mml/mml_writer.h"
 #include "formats/pmail/pmail_reader.h"
 #include "formats/smaf/smaf_reader.h"
 #include "formats/smd/smd_reader.h"
@@ -62,7 +64,7 @@ std::vector<InputFormat> make_input_formats() {
     {kInputSmaf, "SMAF", {{".mmf", ""}, {".smd", kSmafMagic}}, read_smaf_file, true, false,
      {"J-SKY/ezweb用SMAFﾌｧｲﾙ(*.mmf)", "*.mmf"}},
     {kInputSmafSmz, "SMAF (.smz)", {{".smz", kSmafMagic}}, read_smaf_file, true, false},
-    {kInputMml, "MML text", {{".mml", ""}, {".mmlc", ""}}, nullptr, true, false,
+    {kInputMml, "MML text", {{".mml", ""}, {".mmlc", ""}}, read_mml_file, true, false,
      {"MMLﾌｧｲﾙ(*.mml;*.mmlc)", "*.mml;*.mmlc"}, {kTxtMml, kAnyOtherText}},
     {kInputMidi, "Standard MIDI File", {{".mid", ""}, {".rmi", ""}, {".pmd", kMidiMagic}}, read_midi_file, true, true,
      {"MIDIﾌｧｲﾙ(*.mid;*.rmi)", "*.mid;*.rmi"}},
@@ -103,12 +105,12 @@ std::vector<OutputFormat> make_output_formats() {
      "AsMelo用ﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceAstel},
     {kOutputSmd, "J-SKY SMD", {".smd"}, write_smd_file, {9, "SMDファイル設定"}, {"smdnum", "smdhmn"},
      "J-SKYﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceJphone, {}, {{"通常ﾌｧｲﾙ(smd)", "*.smd"}}},
-    {kOutputMml2Mmf, "MML2MMF text", {".mus"}, nullptr, {15, "MML2MMFファイル設定"}, {},
+    {kOutputMml2Mmf, "MML2MMF text", {".mus"}, write_mml2mmf_file, {15, "MML2MMFファイル設定"}, {},
      "MML2MMF用ﾌｧｲﾙ作成", kPlaceJphone | kPlaceKddi},
     {kOutputCmx, "CMX melody", {".pmd"}, write_cmx_file, {13, "PMDファイル設定"}, {"ezpmdhmn", "ezpmdbyte"},
      "ezwebﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceKddi, {"pmd-cmx", "cmx"}},
     {kOutputMidi, "Standard MIDI File", {".mid", ".rmi"}, write_midi_file},
-    {kOutputMml, "MML", {".mml"}, nullptr, {14, "MMLファイル設定"}},
+    {kOutputMml, "MML", {".mml"}, write_mml_file, {14, "MMLファイル設定"}},
     // The second dot-i form: the create flow makes it from a dot-i file saved
     // under another extension than ".mmd".
     not_offered_by_create({kOutputMozio, "MOZiO melody", {".mel", ".sml"}}),

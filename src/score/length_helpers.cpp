@@ -71,4 +71,27 @@ int64_t merge_rest_into_note(int64_t& n, int64_t r, int64_t g, int64_t t) {
   return need;
 }
 
+TrackLengths::TrackLengths(const Units& units, const Merge& merge, const RangeCutSettings& range)
+    : units_(units), merge_(merge), cut_(range, units.unitsPerStep) {}
+
+void TrackLengths::begin_track() {
+  carry_ = 0;
+  borrowed_ = 0;
+  elapsed_ = 0;
+  cut_.begin_track();
+}
+
+bool TrackLengths::take(const ScoreEvent& event, const ScoreEvent& next, int64_t& d) {
+  d = convert_length(event.value, carry_, units_.unitsPerWhole, units_.wholeTicks);
+  d = std::max<int64_t>(0, d - borrowed_);
+  borrowed_ = 0;
+  if (merge_.on && event.kind == ScoreEvent::Note && next.kind == ScoreEvent::Rest) {
+    int64_t carry = carry_;
+    int64_t rest = convert_length(next.value, carry, units_.unitsPerWhole, units_.wholeTicks);
+    borrowed_ = merge_rest_into_note(d, rest, merge_.grid, merge_.tripletGrid);
+  }
+  elapsed_ += d;
+  return cut_.keep(elapsed_, d);
+}
+
 }  // namespace mel

@@ -13,6 +13,9 @@ TEST(ConversionRules, APlayableConversionHasBytesAndANote) {
   song.noteCount[31] = 1;
   EXPECT_TRUE(conversion_is_playable(song, 100));
   EXPECT_FALSE(conversion_is_playable(song, 0));
+  // Every track removed for sounding nothing: no song, whatever was counted.
+  song.trackCount = 0;
+  EXPECT_FALSE(conversion_is_playable(song, 100));
 }
 
 }  // namespace

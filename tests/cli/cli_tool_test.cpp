@@ -16,6 +16,7 @@
 #include "cli/cli_options.h"
 #include "cli/text_encoding.h"
 #include "formats/mfi/mail_text.h"
+#include "formats/mml/mml_reader.h"
 #include "support/mfi_builder.h"
 #include "support/smaf_builder.h"
 
@@ -504,6 +505,34 @@ TEST_F(CliTool, AudioCommands) {
     EXPECT_EQ(play.err, "");
   }
 #endif
+}
+
+// MML text in and out: info shows its title and tracks, it converts to MIDI,
+// MML and MML2MMF text, and a text without a note is refused as not MML.
+TEST_F(CliTool, MmlTextIsReadAndWritten) {
+  const std::string song = "T150 'Song' {cde} {g4.a8}";
+  write_bytes(path("song.mml"), std::vector<uint8_t>(song.begin(), song.end()));
+  ToolRun info = run({"info", "song.mml"});
+  EXPECT_EQ(info.status, kExitOk) << info.err;
+  EXPECT_NE(info.out.find("Song"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find(" 2.["), std::string::npos) << info.out;
+  EXPECT_EQ(run({"convert", "song.mml", "-o", "song.mid"}).status, kExitOk);
+  EXPECT_EQ(run({"convert", "song.mml", "-o", "copy.mml"}).status, kExitOk);
+  EXPECT_EQ(read_text(path("copy.mml")), "T150\r\n{\r\n  'Song'\r\n\r\n  L8O6c4d4e4\r\n}\r\n{\r\n  L8O6g4.a\r\n}");
+  EXPECT_EQ(run({"convert", "song.mml", "-d", "out", "--to", "mus"}).status, kExitOk);
+  EXPECT_EQ(read_text(path("out/song.mus")), "1[T150]\r\nC[ST:Song,]\r\n1[L8O5c4d4e4]\r\n2[L8O5g4.a]");
+
+  // Rests only, or notes that wrap below the lowest key: no track sounds.
+  write_bytes(path("rests.mml"), {'r', 'r', ' ', 'o', '1', '0', 'a'});
+  ToolRun rests = run({"info", "rests.mml"});
+  EXPECT_EQ(rests.status, kExitFailed);
+  EXPECT_EQ(rests.err, "melvarino: no notes could be read from 'rests.mml'\n");
+
+  write_bytes(path("prose.txt"), {'1', '2', '3', ' ', '{', '}', '\n'});
+  ToolRun prose = run({"info", "prose.txt"});
+  EXPECT_EQ(prose.status, kExitFailed);
+  EXPECT_EQ(prose.err, std::string("melvarino: prose.txt: ") + kNotMmlNotice +
+                           "\nmelvarino: no notes could be read from 'prose.txt'\n");
 }
 
 #endif  // MEL_RUN_TOOL

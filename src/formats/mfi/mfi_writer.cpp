@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
 
 #include "common/byte_writer.h"
 #include "common/limits.h"
@@ -203,8 +202,11 @@ class MfiTrackWriter {
         settings_(settings),
         m_(m),
         relnflg_(settings.conv.relnflg != 0),
-        roundGrid_(settings.conv.relnflg != 0 && settings.conv.l16nouse != 0 ? kCoarseRoundGrid : kFineRoundGrid),
-        wholeTicks_(whole_note_ticks(song.timebase, settings.conv.noteLengthScale)),
+        round_(relnflg_ && settings.conv.l16nouse != 0 ? kCoarseRoundGrid : kFineRoundGrid, kKeptMultiple, kKeptLength),
+        lengths_({kUnitsPerWhole, whole_note_ticks(song.timebase, settings.conv.noteLengthScale), kUnitsPerStep},
+                 {relnflg_, kMergeGrid, kMergeTripletGrid},
+                 {m.startCounter, m.endCounter, settings.conv.restcut != 0, song.leadIn,
+                  whole_note_ticks(song.timebase, settings.conv.noteLengthScale)}),
         out_(kOutputCapacity) {}
 
   MfiTracks write() {
@@ -296,13 +298,8 @@ class MfiTrackWriter {
     bank_ = 0;
     velocity_ = settings_.play.velocity;
     pendingDelta_ = 0;
-    lengthCarry_ = 0;
-    roundCarry_ = 0;
-    elapsed_ = 0;
-    borrowed_ = 0;
-    cut_.emplace(RangeCutSettings{m_.startCounter, m_.endCounter, settings_.conv.restcut != 0, song_.leadIn,
-                                  wholeTicks_},
-                 kUnitsPerStep);
+    lengths_.begin_track();
+    round_.begin_track();
 
     std::size_t chunkStart = out_.pos();
     put_tag(kTagTrack);
@@ -407,31 +404,12 @@ class MfiTrackWriter {
     }
   }
 
-  bool needs_rounding(int64_t d) const {
-    int k = roundGrid_;
-    return d % k != 0 && d < 2 * k && d % kKeptMultiple != 0 && d != kKeptLength;
-  }
-
   void note_or_rest(const ScoreEvent& ev, const ScoreEvent& next) {
     bool note = ev.kind == ScoreEvent::Note;
-    int64_t d = convert_length(ev.value, lengthCarry_, kUnitsPerWhole, wholeTicks_);
-    d = std::max<int64_t>(0, d - borrowed_);
-    borrowed_ = 0;
-    if (note && relnflg_ && next.kind == ScoreEvent::Rest) {
-      int64_t carry = lengthCarry_;
-      int64_t rest = convert_length(next.value, carry, kUnitsPerWhole, wholeTicks_);
-      borrowed_ = merge_rest_into_note(d, rest, kMergeGrid, kMergeTripletGrid);
-    }
-    elapsed_ += d;
-    if (!cut_->keep(elapsed_, d)) return;
-    if (relnflg_ && needs_rounding(d)) {
-      int k = roundGrid_;
-      int64_t total = roundCarry_ + d;
-      int64_t rounded = k * (((note ? k / 3 : 0) + k / 3 + total) / k);
-      rounded = std::max<int64_t>(0, rounded);
-      roundCarry_ = total - rounded;
-      d = rounded;
-    }
+    int64_t d = 0;
+    if (!lengths_.take(ev, next, d)) return;
+    int k = round_.grid();
+    if (relnflg_ && round_.needs(d)) d = round_.round(d, (note ? k / 3 : 0) + k / 3);
     int key = note ? output_key(std::min(ev.code, kMaxScoreKey)) : 0;
     write_pieces(note, key, d);
   }
@@ -470,13 +448,7 @@ class MfiTrackWriter {
     while (d > 0 && room()) {
       int64_t p = piece_length(d);
       int64_t rest = d - p;
-      if (relnflg_ && needs_rounding(rest)) {
-        int k = roundGrid_;
-        int64_t total = roundCarry_ + rest;
-        int64_t rounded = std::max<int64_t>(0, k * ((k / 2 + total) / k));
-        roundCarry_ = total - rounded;
-        rest = rounded;
-      }
+      if (relnflg_ && round_.needs(rest)) rest = round_.round(rest, round_.grid() / 2);
       bool final = rest <= 0;
       put_piece(sounding, key, p, final);
       d = rest;
@@ -518,8 +490,8 @@ class MfiTrackWriter {
   const Settings& settings_;
   const MfiWriterSettings& m_;
   const bool relnflg_;
-  const int roundGrid_;
-  const int wholeTicks_;
+  ShortLengthRounding round_;
+  TrackLengths lengths_;
   ByteSink out_;
   std::vector<MfiTrackPlan> plan_;
   bool stopped_ = false;
@@ -533,11 +505,6 @@ class MfiTrackWriter {
   int bank_ = 0;
   int velocity_ = 0;
   int64_t pendingDelta_ = 0;
-  int64_t lengthCarry_ = 0;
-  int64_t roundCarry_ = 0;
-  int64_t elapsed_ = 0;
-  int64_t borrowed_ = 0;
-  std::optional<RangeCut> cut_;
 };
 
 }  // namespace
