@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "formats/chara/chara_reader.h"
+#include "formats/chara/chara_writer.h"
 #include "formats/dxm/dxm_writer.h"
 #include "formats/kanji_mld/kanji_mld_reader.h"
 #include "formats/mfi/mfi_output.h"
@@ -43,7 +45,7 @@ std::vector<InputFormat> make_input_formats() {
     {kInputPmail, "X-PmailDX melody data", {{".dat", ""}}, read_pmail_file, false, false,
      {"X-PmailDX/X-BANDAIﾌｧｲﾙ(*.dat)", "*.dat"}},
     {kInputDxm, "DXM", {{".dxm", ""}}, read_midi_file, true, true, {"feelsoundﾌｧｲﾙ(*.dxm)", "*.dxm"}},
-    {kInputChara, "chara melody", {{".cmd", ""}}, nullptr, false, false, {"きゃらﾒﾛﾃﾞｨﾌｧｲﾙ(*.cmd)", "*.cmd"},
+    {kInputChara, "chara melody", {{".cmd", ""}}, read_chara_file, false, false, {"きゃらﾒﾛﾃﾞｨﾌｧｲﾙ(*.cmd)", "*.cmd"},
      {kTxtChara, kCharaTextStart}},
     {kInputPana, "pana melody (623P PMD)", {{".pmd", ""}}, nullptr, true, false,
      {"623P用ﾊﾟﾅﾒﾛﾃﾞｨﾌｧｲﾙ(*.pmd)", "*.pmd"}},
@@ -88,7 +90,7 @@ std::vector<OutputFormat> make_output_formats() {
      "PDXﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDdip},
     {kOutputDxm, "DXM", {".dxm"}, write_dxm_file, {10, "DXMファイル設定"}, {"dxmhmn", "dxmbyte"},
      "feelsoundﾌｧｲﾙ作成", kPlaceDdip, {}, {}, {11, "MIDI > DXMファイル設定"}},
-    {kOutputChara, "chara melody", {".cmd"}, nullptr, {2, "きゃらメロディー設定"}, {},
+    {kOutputChara, "chara melody", {".cmd"}, write_chara_file, {2, "きゃらメロディー設定"}, {},
      "きゃらﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo},
     {kOutputPana, "pana melody", {".pmd"}, nullptr, {5, "ﾊﾟﾅﾒﾛﾃﾞｨｰﾌｧｲﾙ設定"}, {},
      "623P用ﾊﾟﾅﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo, {"pmd-pana", "pana"}},
