@@ -10,6 +10,8 @@
 #include "formats/mfi/mfi_reader.h"
 #include "formats/pmail/pmail_reader.h"
 #include "formats/smaf/smaf_reader.h"
+#include "formats/wam/wam_reader.h"
+#include "formats/wam/wam_writer.h"
 #include "midi/midi_bytes.h"
 #include "formats/midi/midi_reader.h"
 #include "formats/midi/midi_writer.h"
@@ -55,7 +57,7 @@ std::vector<InputFormat> make_input_formats() {
     {kInputKanjiMld, "kanji-coded MLD", {{".mld", kKanjiMldMagic}}, read_kanji_mld_file, false, false},
     {kInputDotI, "dot-i / MOZiO melody", {{".mmd", ""}, {".mel", ""}, {".sml", ""}}, nullptr, false, false,
      {"ﾄﾞｯﾄi/MOZiOﾒﾛﾃﾞｨﾌｧｲﾙ(*.mmd;*.mel;*.sml)", "*.mmd;*.mel;*.sml"}},
-    {kInputWam, "WAM melody", {{".wam", ""}}, nullptr, false, false, {"AsMelo用ﾒﾛﾃﾞｨﾌｧｲﾙ(*.wam)", "*.wam"}},
+    {kInputWam, "WAM melody", {{".wam", ""}}, read_wam_file, false, false, {"AsMelo用ﾒﾛﾃﾞｨﾌｧｲﾙ(*.wam)", "*.wam"}},
     {kInputSmd, "J-SKY SMD", {{".smd", ""}}, nullptr, false, false,
      {"J-SKYﾒﾛﾃﾞｨﾌｧｲﾙ(*.smd;*.smz)", "*.smd;*.smz"}},
     {kInputSmz, "J-SKY SMD (compressed name .smz)", {{".smz", ""}}, nullptr, false, false},
@@ -99,7 +101,7 @@ std::vector<OutputFormat> make_output_formats() {
     {kOutputDotI, "dot-i melody", {".mmd"}, nullptr, {3, "ドットi/MOZiOファイル設定"}, {"mmdnum", "mmdhmn"},
      "ﾄﾞｯﾄi/MOZiOﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceAstel, {},
      {{"ﾄﾞｯﾄiﾌｧｲﾙ", "*.mel"}, {"ﾄﾞｯﾄi試聴用ﾌｧｲﾙ", "*.sml"}, {"AN-X31Severﾌｧｲﾙ", "*.mmd"}}},
-    {kOutputWam, "WAM melody", {".wam"}, nullptr, {7, "WAMファイル設定"}, {},
+    {kOutputWam, "WAM melody", {".wam"}, write_wam_file, {7, "WAMファイル設定"}, {},
      "AsMelo用ﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceAstel},
     {kOutputSmd, "J-SKY SMD", {".smd"}, nullptr, {9, "SMDファイル設定"}, {"smdnum", "smdhmn"},
      "J-SKYﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceJphone, {}, {{"通常ﾌｧｲﾙ(smd)", "*.smd"}}},
