@@ -38,7 +38,6 @@ constexpr int kOctaveBaseKey = 48;
 // "7"/"8" for 96-107.
 constexpr int kLowestKey = 60;
 constexpr int kHighestKey = 107;
-constexpr int kHighestOctaveBase = 96;
 
 constexpr bool is_digit(uint8_t c) { return c >= '0' && c <= '9'; }
 constexpr bool is_line_break(uint8_t c) { return c == kCarriageReturn || c == kLineFeed; }

@@ -5,7 +5,6 @@
 #include "common/byte_writer.h"
 #include "common/cp932.h"
 #include "common/limits.h"
-#include "common/saturate.h"
 #include "formats/chara/chara_format.h"
 #include "formats/shared/handset_codes.h"
 #include "formats/shared/one_part_writer.h"
@@ -56,20 +55,6 @@ void put_title_line(ByteSink& out, const std::string& title) {
   if (written > 0) out.put_text(kLineEnd);
 }
 
-uint8_t length_digit(int units) {
-  for (std::size_t d = 0; d < kLengthByDigit.size(); ++d) {
-    if (kLengthByDigit[d] == units) return static_cast<uint8_t>('0' + d);
-  }
-  return '1';  // the walk gives only table lengths
-}
-
-// Keys outside 60-107 fold by octaves into the lowest or highest octave.
-int fold_key(int v) {
-  if (v < kLowestKey) return floor_mod(v, kSemitonesPerOctave) + kLowestKey;
-  if (v > kHighestKey) return floor_mod(v, kSemitonesPerOctave) + kHighestOctaveBase;
-  return v;
-}
-
 class CharaNotes : public OnePartSink {
  public:
   CharaNotes(ByteSink& out, int noteLimit) : out_(out), limit_(std::clamp(noteLimit, 0, kMaxNoteLimit)) {}
@@ -77,7 +62,7 @@ class CharaNotes : public OnePartSink {
   bool room() const override { return (limit_ == 0 || count_ < limit_) && out_.pos() <= kWriteBound; }
 
   void put(bool note, int key, int units, bool continuation) override {
-    out_.put(length_digit(units));
+    out_.put(static_cast<uint8_t>('0' + code_of_length(kLengthByDigit, units, 1)));
     if (!note) {
       out_.put(kRestLetter);
       out_.put(kRestOctave);
@@ -85,7 +70,7 @@ class CharaNotes : public OnePartSink {
       out_.put(kTieLetter);
       out_.put(kTieOctave);
     } else {
-      int v = fold_key(key);
+      int v = fold_into_octaves(key, kLowestKey, kHighestKey);
       KeyLetter l = letter_of_pitch_class(v);
       out_.put(static_cast<uint8_t>(kFirstLetter + l.letter));
       out_.put(static_cast<uint8_t>('1' + 2 * (v / kSemitonesPerOctave - kLowestKey / kSemitonesPerOctave) + l.sharp));
@@ -102,11 +87,10 @@ class CharaNotes : public OnePartSink {
 }  // namespace
 
 CharaWriterSettings chara_dialog_values(const SongInfo& song, const Settings& settings) {
+  OnePartDialogStart start = one_part_dialog_start(song, settings, kFitRiseBelow, kFitFallFrom);
   CharaWriterSettings c;
-  int64_t tempo = static_cast<int64_t>(song.tempo) * settings.play.SpeedFactor / kSpeedAsWritten;
-  c.tempo = table_tempo_at_least(clamp_to_int(tempo));
-  int track = one_part_track_number(song, settings);
-  c.key = fit_one_part_key(settings.play.KeyOffset, song, track, kFitRiseBelow, kFitFallFrom);
+  c.tempo = start.tempo;
+  c.key = start.key;
   return c;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 #include "common/saturate.h"
 #include "score/score_stream.h"
@@ -47,6 +48,24 @@ constexpr KeyLetter letter_of_pitch_class(int pitchClass) {
   constexpr std::array<int, 12> kLetter = {0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 5, 6};
   pitchClass = floor_mod(pitchClass, 12);
   return {kLetter[pitchClass], kLetterSemitone[kLetter[pitchClass]] != pitchClass};
+}
+
+// A key folded by octaves into [lowest, highest] (lowest a C, highest a B):
+// below, into the lowest octave; above, into the highest.
+constexpr int fold_into_octaves(int key, int lowest, int highest) {
+  if (key < lowest) return floor_mod(key, 12) + lowest;
+  if (key > highest) return floor_mod(key, 12) + highest - 11;
+  return key;
+}
+
+// The code of a length in a format's table of lengths by code (the table's
+// index of it), or fallback when the table does not hold it.
+template <std::size_t N>
+constexpr int code_of_length(const std::array<int, N>& lengthByCode, int length, int fallback) {
+  for (std::size_t c = 0; c < N; ++c) {
+    if (lengthByCode[c] == length) return static_cast<int>(c);
+  }
+  return fallback;
 }
 
 }  // namespace mel

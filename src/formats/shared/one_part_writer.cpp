@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "common/saturate.h"
+#include "formats/shared/handset_codes.h"
 #include "midi/midi_bytes.h"
 #include "score/length_helpers.h"
 
@@ -75,6 +77,8 @@ ScoreTrackSpan one_part_track(const Score& score, const Settings& settings) {
   }
 }
 
+namespace {
+
 int one_part_track_number(const SongInfo& song, const Settings& settings) {
   int last = std::clamp(song.scoreTrackCount, 1, kMaxTracks);
   for (int t = 1; t < last; ++t) {
@@ -97,6 +101,18 @@ int fit_one_part_key(int key, const SongInfo& song, int track, int riseBelow, in
     }
   }
   return key;
+}
+
+}  // namespace
+
+OnePartDialogStart one_part_dialog_start(const SongInfo& song, const Settings& settings, int riseBelow,
+                                         int fallFrom) {
+  OnePartDialogStart start;
+  int64_t tempo = static_cast<int64_t>(song.tempo) * settings.play.SpeedFactor / kSpeedAsWritten;
+  start.tempo = table_tempo_at_least(clamp_to_int(tempo));
+  start.key = fit_one_part_key(settings.play.KeyOffset, song, one_part_track_number(song, settings), riseBelow,
+                               fallFrom);
+  return start;
 }
 
 namespace {

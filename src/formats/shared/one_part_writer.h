@@ -25,16 +25,20 @@ struct ScoreTrackSpan {
 // last input track; beyond 32 tracks, track 32 is the last.
 ScoreTrackSpan one_part_track(const Score& score, const Settings& settings);
 
-// The same track as a settings dialog finds it from the song header alone
-// (scoreTrackCount tracks).
-int one_part_track_number(const SongInfo& song, const Settings& settings);
-
-// The octave fit of a one-part dialog's key over the written track's range
-// [lowest, highest]: for n = 3, 2, 1, 0 the key rises an octave when
-// lowest + key < riseBelow - 12n and highest + key <= 95 - 12n, else falls
-// one when lowest + key >= fallFrom + 12n and highest + key > 107 + 12n.
-// A track without notes leaves the key as it is.
-int fit_one_part_key(int key, const SongInfo& song, int track, int riseBelow, int fallFrom);
+// The tempo and key a one-part settings dialog opens with: the first table
+// tempo at least the song's tempo at the window's speed (the highest above the
+// table), and the window's key moved by octaves over the range of the track
+// to be written (as the dialog finds it from scoreTrackCount). For
+// n = 3, 2, 1, 0 the key rises an octave when lowest + key < riseBelow - 12n
+// and highest + key <= 95 - 12n, else falls one when lowest + key >=
+// fallFrom + 12n and highest + key > 107 + 12n. A track without notes leaves
+// the key as it is.
+struct OnePartDialogStart {
+  int tempo = 0;
+  int key = 0;
+};
+OnePartDialogStart one_part_dialog_start(const SongInfo& song, const Settings& settings, int riseBelow,
+                                         int fallFrom);
 
 // Receives the pieces of the walk.
 class OnePartSink {

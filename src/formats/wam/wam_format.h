@@ -46,9 +46,8 @@ constexpr int kOctaveBaseKey = 60;
 constexpr std::array<int, 11> kLengthByCode = {0, 60, 120, 180, 240, 360, 480, 720, 960, 80, 160};
 constexpr int kUnknownLength = 30;
 
-// The writer's keys: octaves 1-3, keys 72-107.
+// The writer's keys: octaves 1-3, keys 72-107; others fold into them by octaves.
 constexpr int kLowestKey = 72;
 constexpr int kHighestKey = 107;
-constexpr int kHighestOctaveBase = 96;
 
 }  // namespace mel::wam

@@ -6,7 +6,6 @@
 #include "common/byte_writer.h"
 #include "common/cp932.h"
 #include "common/limits.h"
-#include "common/saturate.h"
 #include "formats/shared/handset_codes.h"
 #include "formats/shared/one_part_writer.h"
 #include "formats/wam/wam_format.h"
@@ -29,20 +28,6 @@ constexpr int kMinPieceUnits = 40;
 // The whole file is at most 18 + 22 + 1 + 128 + 3 bytes, so the output bound
 // of the other writers is never near.
 
-uint8_t length_code(int units) {
-  for (std::size_t c = 1; c < kLengthByCode.size(); ++c) {
-    if (kLengthByCode[c] == units) return static_cast<uint8_t>(c);
-  }
-  return 1;  // the walk gives only table lengths
-}
-
-// Keys outside 72-107 fold by octaves into the lowest or highest octave.
-int fold_key(int v) {
-  if (v < kLowestKey) return floor_mod(v, kSemitonesPerOctave) + kLowestKey;
-  if (v > kHighestKey) return floor_mod(v, kSemitonesPerOctave) + kHighestOctaveBase;
-  return v;
-}
-
 class WamSlots : public OnePartSink {
  public:
   explicit WamSlots(int noteLimit) : limit_(noteLimit < 1 || noteLimit > kSlots ? kSlots : noteLimit) {}
@@ -51,12 +36,12 @@ class WamSlots : public OnePartSink {
 
   // The second and later pieces of a note are rests.
   void put(bool note, int key, int units, bool continuation) override {
-    uint8_t code = length_code(units);
+    auto code = static_cast<uint8_t>(code_of_length(kLengthByCode, units, 1));
     if (!note || continuation) {
       pitch_[count_] = kRestPitch;
       length_[count_] = code;
     } else {
-      int v = fold_key(key);
+      int v = fold_into_octaves(key, kLowestKey, kHighestKey);
       KeyLetter l = letter_of_pitch_class(v);
       int octave = v / kSemitonesPerOctave - kOctaveBaseKey / kSemitonesPerOctave;
       pitch_[count_] = static_cast<uint8_t>(((kFirstLetterNibble + l.letter) << kNibbleShift) + (l.sharp ? kSharpNibble : 0));
@@ -104,12 +89,11 @@ std::string wam_title(const std::string& title) {
 }
 
 WamWriterSettings wam_dialog_values(const SongInfo& song, const Settings& settings) {
+  OnePartDialogStart start = one_part_dialog_start(song, settings, kFitRiseBelow, kFitFallFrom);
   WamWriterSettings w;
   w.title = wam_title(song.title);
-  int64_t tempo = static_cast<int64_t>(song.tempo) * settings.play.SpeedFactor / kSpeedAsWritten;
-  w.tempo = table_tempo_at_least(clamp_to_int(tempo));
-  int track = one_part_track_number(song, settings);
-  w.key = fit_one_part_key(settings.play.KeyOffset, song, track, kFitRiseBelow, kFitFallFrom);
+  w.tempo = start.tempo;
+  w.key = start.key;
   return w;
 }
 

@@ -8,7 +8,6 @@
 #include "common/limits.h"
 #include "formats/chara/chara_reader.h"
 #include "formats/chara/chara_writer.h"
-#include "formats/midi/midi_writer.h"
 #include "support/midicsv.h"
 #include "support/read_score.h"
 #include "support/score_builder.h"
@@ -41,9 +40,7 @@ TEST(CharaReader, TitleTempoAndNoteReadThroughTheMidiWriter) {
   EXPECT_EQ(r.song.noteCount[0], 3);
   test::expect_sane_single_voice_score(r.score, r.song);
 
-  Settings s;
-  s.play.ForPlayback = 0;  // a created file: no playback additions
-  test::MidiCsv csv = test::run_midicsv(write_midi_file(r.score, r.song, s));
+  test::MidiCsv csv = test::run_midicsv_on_score(r.score, r.song);
   if (!csv.available) GTEST_SKIP() << csv.error;
   ASSERT_TRUE(csv.ok) << csv.error;
   EXPECT_EQ(test::csv_note_rows(csv), (std::vector<std::string>{"2,0,Note_on_c,0,60,100", "2,360,Note_off_c,0,60,0",

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "formats/midi/midi_writer.h"
 #include "formats/wam/wam_reader.h"
 #include "formats/wam/wam_writer.h"
 #include "support/midicsv.h"
@@ -58,9 +57,7 @@ TEST(WamReader, NotesReadThroughTheMidiWriter) {
   EXPECT_EQ(r.song.noteCount[0], 2);
   test::expect_sane_single_voice_score(r.score, r.song);
 
-  Settings s;
-  s.play.ForPlayback = 0;  // a created file: no playback additions
-  test::MidiCsv csv = test::run_midicsv(write_midi_file(r.score, r.song, s));
+  test::MidiCsv csv = test::run_midicsv_on_score(r.score, r.song);
   if (!csv.available) GTEST_SKIP() << csv.error;
   ASSERT_TRUE(csv.ok) << csv.error;
   EXPECT_EQ(test::csv_note_rows(csv), (std::vector<std::string>{"2,0,Note_on_c,0,73,100", "2,240,Note_off_c,0,73,0",
