@@ -128,6 +128,26 @@ TEST_P(OnePartRoundTrip, ReadBackGivesTheWrittenTracksNotes) {
 INSTANTIATE_TEST_SUITE_P(Formats, OnePartRoundTrip, ::testing::Values(&kChara, &kWam),
                          [](const auto& info) { return std::string(info.param->name); });
 
+// The dialogs open on the first table tempo at least the song's, and move the
+// key by octaves over the written track towards the handset's keys.
+TEST(OnePartDialogs, StartTempoAndKey) {
+  test::ScoreBuilder b(100, 240);
+  b.track().note(40, 240).note(55, 240);
+  b.track().note(100, 240).note(118, 240);
+  Settings s;
+  s.play.KeyOffset = -5;
+  s.play.SpeedFactor = 24;  // 150
+  CharaWriterSettings c = chara_dialog_values(b.song(), s);
+  EXPECT_EQ(std::make_tuple(c.headerMark, c.tempo, c.key, c.noteLimit),
+            std::make_tuple(std::string("]]"), 150, -5 + 48, 64));  // 35..50 rises four octaves, to 83..98
+  s.play.SpeedFactor = 64;  // 400: above the table
+  s.play.KeyOffset = 3;
+  s.play.TrackSelection = 2;
+  s.play.TrackMask = 1u << 1;
+  WamWriterSettings w = wam_dialog_values(b.song(), s);
+  EXPECT_EQ(std::make_tuple(w.tempo, w.key, w.noteLimit), std::make_tuple(168, 3 - 24, 64));  // 103..121 to 79..97
+}
+
 // The range cut and the rest merge shape the pieces before they are written.
 TEST(OnePartWalk, RangeCutAndRestMerge) {
   struct Pieces : OnePartSink {
