@@ -26,7 +26,7 @@ constexpr uint8_t kMarkBracket = ']';
 constexpr char kLineEnd[] = "\r\n";
 
 constexpr int kMaxNoteLimit = 32767;
-// The dialog's key fit: the output keys 79-107 are the handset's best range.
+// The dialog's key fit towards the keys it names as valid, 79-107.
 constexpr int kFitRiseBelow = 79;
 constexpr int kFitFallFrom = 91;
 // Once the output has passed this size the later events are skipped; a note

@@ -19,7 +19,7 @@ using namespace wam;
 using midi::kSemitonesPerOctave;
 
 constexpr std::size_t kMaxTitleBytes = 22;
-// The dialog's key fit: the output keys 72-107 are the handset's range.
+// The dialog's key fit towards the keys it names as valid, 72-107.
 constexpr int kFitRiseBelow = 72;
 constexpr int kFitFallFrom = 84;
 // Slots are written while at least 40 units are left (the rounding leaves
