@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "formats/chara/chara_reader.h"
+#include "formats/chara/chara_writer.h"
 #include "formats/dxm/dxm_writer.h"
 #include "formats/kanji_mld/kanji_mld_reader.h"
 #include "formats/mfi/mfi_output.h"
@@ -12,6 +14,8 @@
 #include "formats/smaf/smaf_reader.h"
 #include "formats/smd/smd_reader.h"
 #include "formats/smd/smd_writer.h"
+#include "formats/wam/wam_reader.h"
+#include "formats/wam/wam_writer.h"
 #include "midi/midi_bytes.h"
 #include "formats/midi/midi_reader.h"
 #include "formats/midi/midi_writer.h"
@@ -47,7 +51,7 @@ std::vector<InputFormat> make_input_formats() {
     {kInputPmail, "X-PmailDX melody data", {{".dat", ""}}, read_pmail_file, false, false,
      {"X-PmailDX/X-BANDAIﾌｧｲﾙ(*.dat)", "*.dat"}},
     {kInputDxm, "DXM", {{".dxm", ""}}, read_midi_file, true, true, {"feelsoundﾌｧｲﾙ(*.dxm)", "*.dxm"}},
-    {kInputChara, "chara melody", {{".cmd", ""}}, nullptr, false, false, {"きゃらﾒﾛﾃﾞｨﾌｧｲﾙ(*.cmd)", "*.cmd"},
+    {kInputChara, "chara melody", {{".cmd", ""}}, read_chara_file, false, false, {"きゃらﾒﾛﾃﾞｨﾌｧｲﾙ(*.cmd)", "*.cmd"},
      {kTxtChara, kCharaTextStart}},
     {kInputPana, "pana melody (623P PMD)", {{".pmd", ""}}, nullptr, true, false,
      {"623P用ﾊﾟﾅﾒﾛﾃﾞｨﾌｧｲﾙ(*.pmd)", "*.pmd"}},
@@ -57,7 +61,7 @@ std::vector<InputFormat> make_input_formats() {
     {kInputKanjiMld, "kanji-coded MLD", {{".mld", kKanjiMldMagic}}, read_kanji_mld_file, false, false},
     {kInputDotI, "dot-i / MOZiO melody", {{".mmd", ""}, {".mel", ""}, {".sml", ""}}, nullptr, false, false,
      {"ﾄﾞｯﾄi/MOZiOﾒﾛﾃﾞｨﾌｧｲﾙ(*.mmd;*.mel;*.sml)", "*.mmd;*.mel;*.sml"}},
-    {kInputWam, "WAM melody", {{".wam", ""}}, nullptr, false, false, {"AsMelo用ﾒﾛﾃﾞｨﾌｧｲﾙ(*.wam)", "*.wam"}},
+    {kInputWam, "WAM melody", {{".wam", ""}}, read_wam_file, false, false, {"AsMelo用ﾒﾛﾃﾞｨﾌｧｲﾙ(*.wam)", "*.wam"}},
     {kInputSmd, "J-SKY SMD", {{".smd", ""}}, read_smd_file, false, false,
      {"J-SKYﾒﾛﾃﾞｨﾌｧｲﾙ(*.smd;*.smz)", "*.smd;*.smz"}},
     {kInputSmz, "J-SKY SMD (compressed name .smz)", {{".smz", ""}}, read_smd_file, false, false},
@@ -92,7 +96,7 @@ std::vector<OutputFormat> make_output_formats() {
      "PDXﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDdip},
     {kOutputDxm, "DXM", {".dxm"}, write_dxm_file, {10, "DXMファイル設定"}, {"dxmhmn", "dxmbyte"},
      "feelsoundﾌｧｲﾙ作成", kPlaceDdip, {}, {}, {11, "MIDI > DXMファイル設定"}},
-    {kOutputChara, "chara melody", {".cmd"}, nullptr, {2, "きゃらメロディー設定"}, {},
+    {kOutputChara, "chara melody", {".cmd"}, write_chara_file, {2, "きゃらメロディー設定"}, {},
      "きゃらﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo},
     {kOutputPana, "pana melody", {".pmd"}, nullptr, {5, "ﾊﾟﾅﾒﾛﾃﾞｨｰﾌｧｲﾙ設定"}, {},
      "623P用ﾊﾟﾅﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo, {"pmd-pana", "pana"}},
@@ -101,7 +105,7 @@ std::vector<OutputFormat> make_output_formats() {
     {kOutputDotI, "dot-i melody", {".mmd"}, nullptr, {3, "ドットi/MOZiOファイル設定"}, {"mmdnum", "mmdhmn"},
      "ﾄﾞｯﾄi/MOZiOﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceAstel, {},
      {{"ﾄﾞｯﾄiﾌｧｲﾙ", "*.mel"}, {"ﾄﾞｯﾄi試聴用ﾌｧｲﾙ", "*.sml"}, {"AN-X31Severﾌｧｲﾙ", "*.mmd"}}},
-    {kOutputWam, "WAM melody", {".wam"}, nullptr, {7, "WAMファイル設定"}, {},
+    {kOutputWam, "WAM melody", {".wam"}, write_wam_file, {7, "WAMファイル設定"}, {},
      "AsMelo用ﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceAstel},
     {kOutputSmd, "J-SKY SMD", {".smd"}, write_smd_file, {9, "SMDファイル設定"}, {"smdnum", "smdhmn"},
      "J-SKYﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceJphone, {}, {{"通常ﾌｧｲﾙ(smd)", "*.smd"}}},

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "formats/midi/midi_writer.h"
+
 #ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
@@ -155,6 +157,12 @@ std::vector<std::string> csv_note_rows(const MidiCsv& csv) {
     rows.push_back(row);
   }
   return rows;
+}
+
+MidiCsv run_midicsv_on_score(const Score& score, const SongInfo& song) {
+  Settings settings;
+  settings.play.ForPlayback = 0;
+  return run_midicsv(write_midi_file(score, song, settings));
 }
 
 }  // namespace test

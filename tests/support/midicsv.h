@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "score/score_stream.h"
+
 namespace mel {
 namespace test {
 
@@ -22,6 +24,10 @@ struct MidiCsv {
 };
 
 MidiCsv run_midicsv(const std::vector<uint8_t>& bytes);
+
+// midicsv over the Standard MIDI File our writer makes of a score as a created
+// file (no playback additions): how a reader's notes sound.
+MidiCsv run_midicsv_on_score(const Score& score, const SongInfo& song);
 
 // Why a listing is incomplete (header missing, a track not closed, track count
 // not as declared), or empty when it is complete.

@@ -1,0 +1,189 @@
+#include "formats/shared/one_part_writer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "common/saturate.h"
+#include "formats/shared/handset_codes.h"
+#include "midi/midi_bytes.h"
+#include "score/length_helpers.h"
+
+namespace mel {
+
+namespace {
+
+using midi::kSemitonesPerOctave;
+
+constexpr int kUnitsPerWhole = kWholeNoteUnits;
+constexpr int kUnitsPerStep = kUnitsPerWhole / 16;
+// Rest merge: onto the sixteenth grid, or a triplet sixteenth.
+constexpr int kMergeGrid = 60;
+constexpr int kMergeTripletGrid = 80;
+// Short lengths off the sixteenth grid are rounded onto it, except the
+// triplet sixteenth, which the formats can write.
+constexpr int kRoundGrid = 60;
+constexpr int kKeptLength = 80;
+// Rounding biases: a note rounds up from 20 over the grid, a rest from 40,
+// the remainder between pieces to nearest.
+constexpr int kNoteRoundBias = 40;
+constexpr int kRestRoundBias = 20;
+constexpr int kPieceRoundBias = kRoundGrid / 2;
+// Piece lengths, largest first; 160 and 80 are written only when exactly that
+// much remains.
+constexpr std::array<int, 8> kPieceUnits = {960, 720, 480, 360, 240, 180, 120, 60};
+constexpr int kTripletEighth = 160;
+constexpr int kTripletSixteenth = 80;
+// The key fit's upper references.
+constexpr int kFitRiseHigh = 95;
+constexpr int kFitFallHigh = 107;
+
+bool needs_rounding(int64_t d) { return d % kRoundGrid != 0 && d < 2 * kRoundGrid && d != kKeptLength; }
+
+int64_t round_with_carry(int64_t d, int bias, int64_t& carry) {
+  int64_t total = carry + d;
+  int64_t rounded = std::max<int64_t>(0, kRoundGrid * ((bias + total) / kRoundGrid));
+  carry = total - rounded;
+  return rounded;
+}
+
+int piece_units(int64_t d) {
+  if (d == kTripletEighth || d == kTripletSixteenth) return static_cast<int>(d);
+  for (int p : kPieceUnits) {
+    if (p <= d) return p;
+  }
+  return kPieceUnits.back();
+}
+
+}  // namespace
+
+ScoreTrackSpan one_part_track(const Score& score, const Settings& settings) {
+  const uint8_t* bytes = score.bytes.data();
+  const std::size_t length = std::min(score.length, score.bytes.size());
+  ScoreTrackSpan span;
+  std::size_t pos = kFirstTrackOffset;
+  for (int t = 1;; ++t) {
+    span.number = t;
+    span.begin = pos;
+    ScoreEvent ev = decode_score_event(bytes, length, pos);
+    while (ev.kind != ScoreEvent::EndOfTrack && ev.kind != ScoreEvent::EndOfScore) {
+      pos += ev.size;
+      ev = decode_score_event(bytes, length, pos);
+    }
+    span.end = pos;
+    bool last = ev.kind == ScoreEvent::EndOfScore || t == kMaxTracks;
+    if (last || settings.conv.pseudo_chord_mode() || settings.play.track_selected(t)) return span;
+    pos += ev.size;
+  }
+}
+
+namespace {
+
+int one_part_track_number(const SongInfo& song, const Settings& settings) {
+  int last = std::clamp(song.scoreTrackCount, 1, kMaxTracks);
+  for (int t = 1; t < last; ++t) {
+    if (settings.conv.pseudo_chord_mode() || settings.play.track_selected(t)) return t;
+  }
+  return last;
+}
+
+int fit_one_part_key(int key, const SongInfo& song, int track, int riseBelow, int fallFrom) {
+  if (track < 1 || track > kMaxTracks) return key;
+  int lo = song.lowestPitch[track - 1];
+  int hi = song.highestPitch[track - 1];
+  if (song.noteCount[track - 1] == 0 || lo == 0) return key;
+  for (int n = 3; n >= 0; --n) {
+    int o = kSemitonesPerOctave * n;
+    if (lo + key < riseBelow - o && hi + key <= kFitRiseHigh - o) {
+      key += kSemitonesPerOctave;
+    } else if (lo + key >= fallFrom + o && hi + key > kFitFallHigh + o) {
+      key -= kSemitonesPerOctave;
+    }
+  }
+  return key;
+}
+
+}  // namespace
+
+OnePartDialogStart one_part_dialog_start(const SongInfo& song, const Settings& settings, int riseBelow,
+                                         int fallFrom) {
+  OnePartDialogStart start;
+  int64_t tempo = static_cast<int64_t>(song.tempo) * settings.play.SpeedFactor / kSpeedAsWritten;
+  start.tempo = table_tempo_at_least(clamp_to_int(tempo));
+  start.key = fit_one_part_key(settings.play.KeyOffset, song, one_part_track_number(song, settings), riseBelow,
+                               fallFrom);
+  return start;
+}
+
+namespace {
+
+class OnePartWalk {
+ public:
+  OnePartWalk(const Score& score, const SongInfo& song, const Settings& settings, const OnePartWalkSettings& walk,
+              OnePartSink& sink)
+      : score_(score.bytes.data()),
+        walk_(walk),
+        sink_(sink),
+        wholeTicks_(whole_note_ticks(song.timebase, settings.conv.noteLengthScale)),
+        cut_(RangeCutSettings{walk.startCounter, walk.endCounter, settings.conv.restcut != 0, song.leadIn,
+                              wholeTicks_},
+             kUnitsPerStep) {}
+
+  void run(const ScoreTrackSpan& track) {
+    std::size_t pos = track.begin;
+    while (sink_.room()) {
+      ScoreEvent ev = decode_score_event(score_, track.end, pos);
+      if (ev.kind == ScoreEvent::EndOfTrack || ev.kind == ScoreEvent::EndOfScore) break;
+      pos += ev.size;
+      if (ev.kind == ScoreEvent::Control) continue;
+      note_or_rest(ev, decode_score_event(score_, track.end, pos));
+    }
+  }
+
+ private:
+  void note_or_rest(const ScoreEvent& ev, const ScoreEvent& next) {
+    bool note = ev.kind == ScoreEvent::Note;
+    int64_t d = convert_length(ev.value, lengthCarry_, kUnitsPerWhole, wholeTicks_);
+    d = std::max<int64_t>(0, d - borrowed_);
+    borrowed_ = 0;
+    if (note && next.kind == ScoreEvent::Rest) {
+      int64_t carry = lengthCarry_;  // the rest is converted ahead on a copy
+      int64_t rest = convert_length(next.value, carry, kUnitsPerWhole, wholeTicks_);
+      borrowed_ = merge_rest_into_note(d, rest, kMergeGrid, kMergeTripletGrid);
+    }
+    elapsed_ += d;
+    if (!cut_.keep(elapsed_, d)) return;
+    if (needs_rounding(d)) d = round_with_carry(d, note ? kNoteRoundBias : kRestRoundBias, roundCarry_);
+    write_pieces(note, note ? ev.code + walk_.key : 0, d);
+  }
+
+  void write_pieces(bool note, int key, int64_t d) {
+    bool continuation = false;
+    while (d >= walk_.minPieceUnits && sink_.room()) {
+      int p = piece_units(d);
+      d -= p;
+      if (needs_rounding(d)) d = round_with_carry(d, kPieceRoundBias, roundCarry_);
+      sink_.put(note, key, p, continuation);
+      continuation = true;
+    }
+  }
+
+  const uint8_t* score_;
+  const OnePartWalkSettings& walk_;
+  OnePartSink& sink_;
+  const int wholeTicks_;
+  RangeCut cut_;
+  int64_t lengthCarry_ = 0;
+  int64_t roundCarry_ = 0;
+  int64_t elapsed_ = 0;
+  int64_t borrowed_ = 0;
+};
+
+}  // namespace
+
+void walk_one_part(const Score& score, const SongInfo& song, const Settings& settings, const ScoreTrackSpan& track,
+                   const OnePartWalkSettings& walk, OnePartSink& sink) {
+  OnePartWalk(score, song, settings, walk, sink).run(track);
+}
+
+}  // namespace mel
