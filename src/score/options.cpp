@@ -80,6 +80,8 @@ const std::vector<OptionInfo>& option_table() {
        MEL_FIELD(writers.dxmChordLimit)},
       {"dxmPitchBend", nullptr, 0, 0, 1, "DXM from MIDI: keep pitch bends, modulation and sustain",
        MEL_FIELD(writers.dxmPitchBend)},
+      {"mmdnum", "mmdnum", 64, 0, 1024, "dot-i / MOZiO note limit per track (0 = none)", MEL_FIELD(writers.mmdnum)},
+      {"mmdhmn", "mmdhmn", 3, 1, 10, "dot-i / MOZiO tracks written", MEL_FIELD(writers.mmdhmn)},
   };
   return table;
 }

@@ -89,6 +89,9 @@ struct WriterSettings {
   int dxmRhythmReplace = 0;     // guitar noise / gunshot tracks become snare hits
   int dxmChordLimit = 0;        // the finishing stage limits simultaneous notes
   int dxmPitchBend = 0;         // from MIDI: keep pitch bends, modulation and sustain
+  // dot-i / MOZiO settings dialog and writer
+  int mmdnum = 64;  // note limit per track, 0 = none
+  int mmdhmn = 3;   // tracks written
 };
 
 // Everything a reader, pass or writer may consult.
