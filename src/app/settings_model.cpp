@@ -268,6 +268,8 @@ void apply_settings_to_engine(const ShellSettings& shell, Settings& engine) {
   engine.writers.dxmbyte = shell.dxmbyte;
   engine.writers.mldhmn = shell.mldhmn;
   engine.writers.ezpmdhmn = shell.ezpmdhmn;
+  engine.writers.mmdnum = shell.mmdnum;
+  engine.writers.mmdhmn = shell.mmdhmn;
 }
 
 void take_settings_from_engine(const Settings& engine, ShellSettings& shell) {
@@ -284,6 +286,7 @@ void take_settings_from_engine(const Settings& engine, ShellSettings& shell) {
   shell.mldbyte = engine.writers.mldbyte;
   shell.ezpmdbyte = engine.writers.ezpmdbyte;
   shell.dxmbyte = engine.writers.dxmbyte;
+  shell.mmdnum = engine.writers.mmdnum;
 }
 
 int effective_display_colour(int dispcolor, int randomValue, uint32_t tickCount) {
