@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -225,6 +227,88 @@ TEST(DotiDialog, StartValues) {
   s.writers.mmdhmn = 3;  // 35..100: no octave fits both ends, the key stays
   s.play.KeyOffset = -3;
   EXPECT_EQ(doti_dialog_values(b.song(), s).key, -3);
+}
+
+// A sounding note of a read-back track, times in ticks.
+struct Sounding {
+  int key;
+  int start;
+  int length;
+  bool operator==(const Sounding& o) const { return key == o.key && start == o.start && length == o.length; }
+};
+using Voice = std::vector<Sounding>;
+
+std::vector<Voice> sounding_notes(const test::ReadResult& r) {
+  std::vector<Voice> voices;
+  for (int t = 1; t <= r.song.trackCount; ++t) {
+    Voice v;
+    int time = 0;
+    std::size_t pos = static_cast<std::size_t>(r.song.trackStart[t - 1]);
+    for (;;) {
+      ScoreEvent ev = decode_score_event(r.score.bytes.data(), r.score.length, pos);
+      if (ev.kind == ScoreEvent::EndOfScore || ev.kind == ScoreEvent::EndOfTrack) break;
+      pos += ev.size;
+      if (ev.kind == ScoreEvent::Note) v.push_back({ev.code, time, ev.value});
+      time += ev.value;
+    }
+    voices.push_back(v);
+  }
+  return voices;
+}
+
+// The format holds keys 72..119; others move by octaves into that range.
+int written_key(int key) {
+  while (key < 72) key += 12;
+  while (key > 119) key -= 12;
+  return key;
+}
+
+TEST(DotiRoundTrip, GeneratedScoresReadBackToTheSameNotes) {
+  // Lengths the format writes without rounding, and how much of each the
+  // note's own symbol holds (the rest of a long note follows as rests).
+  struct LengthCase {
+    int ticks;
+    int sounding;
+  };
+  constexpr LengthCase kLengths[] = {{60, 60},   {80, 80},   {120, 120}, {160, 160},  {180, 180},  {240, 240},
+                                     {360, 360}, {480, 480}, {720, 720}, {960, 960}, {1200, 960}, {1500, 960}};
+  std::mt19937 rng(1208);
+  for (int round = 0; round < 300; ++round) {
+    const int tracks = 1 + static_cast<int>(rng() % 40);
+    DotiWriterSettings d = plain(round % 2 == 1);
+    d.key = static_cast<int>(rng() % 49) - 24;
+    d.noteLimit = round % 4 < 2 ? 0 : 1024;
+    d.sixteenthTriplets = rng() % 2 == 0;
+    Settings s;
+    s.writers.mmdhmn = 1 + static_cast<int>(rng() % 10);
+
+    ScoreBuilder b(120, kTimebase);
+    std::vector<Voice> expected;
+    for (int t = 0; t < tracks; ++t) {
+      b.track();
+      if (rng() % 4 == 0) b.rhythm();
+      Voice v;
+      int time = 0;
+      const int events = 1 + static_cast<int>(rng() % 30);
+      for (int e = 0; e < events; ++e) {
+        LengthCase length = kLengths[rng() % std::size(kLengths)];
+        if (rng() % 3 != 0 || (e == events - 1 && v.empty())) {
+          int key = 20 + static_cast<int>(rng() % 108);
+          b.note(key, length.ticks);
+          v.push_back({written_key(key + d.key), time, length.sounding});
+        } else {
+          b.rest(length.ticks);
+        }
+        time += length.ticks;
+      }
+      expected.push_back(v);
+    }
+    expected.resize(std::min<std::size_t>(expected.size(), s.writers.mmdhmn));
+
+    Bytes out = write_doti(b.score(), b.song(), s, d);
+    test::ReadResult r = test::read_with(read_doti_file, out);
+    ASSERT_EQ(sounding_notes(r), expected) << "round " << round;
+  }
 }
 
 }  // namespace
