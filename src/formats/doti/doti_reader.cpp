@@ -5,12 +5,14 @@
 #include "common/saturate.h"
 #include "formats/doti/doti_format.h"
 #include "formats/shared/score_tracks.h"
+#include "midi/midi_bytes.h"
 
 namespace mel {
 
 namespace {
 
 using namespace doti;
+using midi::kSemitonesPerOctave;
 
 // Reading stops once the write position passes these offsets, so that the
 // pending rest, the last note and an EndOfTrack still fit in the score.
@@ -35,7 +37,7 @@ int key_for_symbol(uint8_t letter, uint8_t octave) {
   int n = letter - '1';
   int semitone = (n >= 0 && n < static_cast<int>(kSemitoneByLetter.size())) ? kSemitoneByLetter[n] : 0;
   int d = octave - '0';
-  int key = kOctaveBaseKey + 12 * ((d + 1) / 2) + semitone;
+  int key = kOctaveBaseKey + kSemitonesPerOctave * ((d + 1) / 2) + semitone;
   return d % 2 == 0 ? key + 1 : key;
 }
 

@@ -11,6 +11,7 @@
 #include "common/saturate.h"
 #include "formats/doti/doti_format.h"
 #include "formats/shared/written_tracks.h"
+#include "midi/midi_bytes.h"
 #include "score/length_helpers.h"
 
 namespace mel {
@@ -18,6 +19,7 @@ namespace mel {
 namespace {
 
 using namespace doti;
+using midi::kSemitonesPerOctave;
 
 // ---- Dialog values ------------------------------------------------------------
 
@@ -29,7 +31,6 @@ constexpr int kFitLowest = 72;
 constexpr int kFitLowHighest = 95;
 constexpr int kFitHighLowest = 84;
 constexpr int kFitHighest = 107;
-constexpr int kSemitones = 12;
 
 // ---- Writer bounds ------------------------------------------------------------
 
@@ -85,11 +86,11 @@ int tempo_code_for(int tempo) {
 
 int fit_key(int key, int lo, int hi) {
   for (int n = 3; n >= 0; --n) {
-    int o = kSemitones * n;
+    int o = kSemitonesPerOctave * n;
     if (lo + key < kFitLowest - o && hi + key <= kFitLowHighest - o) {
-      key += kSemitones;
+      key += kSemitonesPerOctave;
     } else if (lo + key >= kFitHighLowest + o && hi + key > kFitHighest + o) {
-      key -= kSemitones;
+      key -= kSemitonesPerOctave;
     }
   }
   return key;
@@ -132,10 +133,10 @@ std::string file_title(const std::string& title, bool mozio) {
 
 // The pitch letter and octave character of a key, folded into 72..119.
 std::array<char, 2> pitch_characters(int64_t v) {
-  if (v < kLowestKey) v = floor_mod(v, kSemitones) + kLowestKey;
-  if (v > kHighestKey) v = floor_mod(v, kSemitones) + (kHighestKey + 1 - kSemitones);
-  int pc = static_cast<int>(v % kSemitones);
-  int octave = 1 + 2 * static_cast<int>(v / kSemitones - kLowestOctave) + (kSharpPitchClass[pc] ? 1 : 0);
+  if (v < kLowestKey) v = floor_mod(v, kSemitonesPerOctave) + kLowestKey;
+  if (v > kHighestKey) v = floor_mod(v, kSemitonesPerOctave) + (kHighestKey + 1 - kSemitonesPerOctave);
+  int pc = static_cast<int>(v % kSemitonesPerOctave);
+  int octave = 1 + 2 * static_cast<int>(v / kSemitonesPerOctave - kLowestOctave) + (kSharpPitchClass[pc] ? 1 : 0);
   return {kLetterByPitchClass[pc], static_cast<char>('0' + octave)};
 }
 
@@ -252,7 +253,7 @@ class DotiWriter {
     if (!cut_->keep(elapsed_, d)) return;
     if (needs_rounding(d)) d = round_with_carry(d, note ? kNoteBias : kRestBias);
     if (d <= 0) return;
-    int64_t key = int64_t{ev.code} + d_.key + int64_t{kSemitones} * octaveShift_;
+    int64_t key = int64_t{ev.code} + d_.key + int64_t{kSemitonesPerOctave} * octaveShift_;
     write_symbols(note ? pitch_characters(key) : std::array<char, 2>{kRestPitch[0], kRestPitch[1]}, d);
   }
 
