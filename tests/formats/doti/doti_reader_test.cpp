@@ -26,15 +26,9 @@ Read read(const std::string& s, const Settings& settings = Settings{}) {
 }
 
 // The events of score track `track` (1-based) as (key, ticks) pairs.
-Events track_events(const Read& r, int track) {
+Events events_of(const Read& r, int track) {
   Events events;
-  std::size_t pos = static_cast<std::size_t>(r.song.trackStart[track - 1]);
-  for (;;) {
-    ScoreEvent ev = decode_score_event(r.score.bytes.data(), r.score.length, pos);
-    if (ev.kind == ScoreEvent::EndOfScore || ev.kind == ScoreEvent::EndOfTrack) break;
-    events.emplace_back(ev.code, ev.value);
-    pos += ev.size;
-  }
+  for (const ScoreEvent& ev : test::track_events(r, track)) events.emplace_back(ev.code, ev.value);
   return events;
 }
 
@@ -74,7 +68,7 @@ TEST(DotiReader, MelodyTagReadsToTitleTempoAndNotes) {
   EXPECT_EQ(r.song.title, "Test");
   EXPECT_EQ(r.song.tempo, 126);
   EXPECT_EQ(r.song.trackCount, 1);
-  EXPECT_EQ(track_events(r, 1), (Events{{96, 240}, {98, 120}}));
+  EXPECT_EQ(events_of(r, 1), (Events{{96, 240}, {98, 120}}));
   EXPECT_EQ(r.song.noteCount[0], 2);
   EXPECT_EQ(r.song.songLength, 360);
   EXPECT_EQ(r.song.lastNoteEnd[0], 361);
@@ -103,7 +97,7 @@ TEST(DotiReader, SymbolLettersOctavesAndLengthCodes) {
                 + "603"                    // A, octave 0: 60 + 9 + 1 = 70, 180
                 + ">");
   EXPECT_EQ(r.song.tempo, 168);
-  EXPECT_EQ(track_events(r, 1), (Events{{83, 960}, {84, 720}, {113, 160}, {72, 80}, {72, 40}, {0, 390}, {70, 180}}));
+  EXPECT_EQ(events_of(r, 1), (Events{{83, 960}, {84, 720}, {113, 160}, {72, 80}, {72, 40}, {0, 390}, {70, 180}}));
   EXPECT_EQ(r.song.noteCount[0], 8);
 }
 
@@ -120,12 +114,12 @@ TEST(DotiReader, TitleEscapesTempoAndTagsThatAreText) {
   EXPECT_EQ(twice.song.title, "A");
   EXPECT_EQ(twice.song.tempo, 96);
   // "111", then "0,B" and "4,>": octaves that are not digits, rests of 30.
-  EXPECT_EQ(track_events(twice, 1), (Events{{72, 60}, {0, 60}}));
+  EXPECT_EQ(events_of(twice, 1), (Events{{72, 60}, {0, 60}}));
 
   // A harmony tag before the melody tag is text outside any tag.
   Read early = read("<HMEL=1,0,0,111><MEL=0,,0,222>");
   EXPECT_EQ(early.song.trackCount, 1);
-  EXPECT_EQ(track_events(early, 1), (Events{{75, 120}}));  // D, octave 2 (sharp)
+  EXPECT_EQ(events_of(early, 1), (Events{{75, 120}}));  // D, octave 2 (sharp)
 }
 
 TEST(DotiReader, HarmonyTagsBeginTracksAndEmptyLastTracksGo) {
@@ -135,9 +129,9 @@ TEST(DotiReader, HarmonyTagsBeginTracksAndEmptyLastTracksGo) {
                 + "<HMEL=2,0,0,316>\r\n"        // track 3: E 76
                 + "<HMEL=3,0,0,004>");          // track 4: a rest only, removed
   ASSERT_EQ(r.song.trackCount, 3);
-  EXPECT_EQ(track_events(r, 1), (Events{{0, 240}, {72, 60}}));
-  EXPECT_EQ(track_events(r, 2), (Events{{0, 120}}));
-  EXPECT_EQ(track_events(r, 3), (Events{{76, 480}}));
+  EXPECT_EQ(events_of(r, 1), (Events{{0, 240}, {72, 60}}));
+  EXPECT_EQ(events_of(r, 2), (Events{{0, 120}}));
+  EXPECT_EQ(events_of(r, 3), (Events{{76, 480}}));
   EXPECT_EQ(r.song.firstNoteTime[0], 241);
   EXPECT_EQ(r.song.leadIn, 0);  // track 3 starts at once
   expect_sane_score(r);
@@ -156,7 +150,7 @@ TEST(DotiReader, ThirtyThirdTrackEndsTheReading) {
   for (int t = 2; t <= 40; ++t) s += "<HMEL=" + std::to_string(t - 1) + ",0,0,111>";
   Read r = read(s);
   EXPECT_EQ(r.song.trackCount, kMaxTracks);
-  EXPECT_EQ(track_events(r, kMaxTracks), (Events{{72, 60}}));
+  EXPECT_EQ(events_of(r, kMaxTracks), (Events{{72, 60}}));
   expect_sane_score(r);
 }
 
