@@ -45,6 +45,8 @@ mel::Settings settings_from(uint8_t a, uint8_t b) {
   s.writers.dxmChordLimit = a & 1;
   s.writers.smdnum = (b & 0x80) ? b & 0x1F : 256;
   s.writers.smdhmn = 1 + (a >> 4);
+  s.writers.mmdnum = (b & 0x10) ? 0 : 64;
+  s.writers.mmdhmn = 1 + a % 10;
   return s;
 }
 

@@ -270,6 +270,8 @@ void apply_settings_to_engine(const ShellSettings& shell, Settings& engine) {
   engine.writers.ezpmdhmn = shell.ezpmdhmn;
   engine.writers.smdnum = shell.smdnum;
   engine.writers.smdhmn = shell.smdhmn;
+  engine.writers.mmdnum = shell.mmdnum;
+  engine.writers.mmdhmn = shell.mmdhmn;
 }
 
 void take_settings_from_engine(const Settings& engine, ShellSettings& shell) {
@@ -287,6 +289,7 @@ void take_settings_from_engine(const Settings& engine, ShellSettings& shell) {
   shell.ezpmdbyte = engine.writers.ezpmdbyte;
   shell.dxmbyte = engine.writers.dxmbyte;
   shell.smdnum = engine.writers.smdnum;
+  shell.mmdnum = engine.writers.mmdnum;
 }
 
 int effective_display_colour(int dispcolor, int randomValue, uint32_t tickCount) {

@@ -4,6 +4,8 @@
 
 #include "formats/chara/chara_reader.h"
 #include "formats/chara/chara_writer.h"
+#include "formats/doti/doti_reader.h"
+#include "formats/doti/doti_writer.h"
 #include "formats/dxm/dxm_writer.h"
 #include "formats/kanji_mld/kanji_mld_reader.h"
 #include "formats/mfi/mfi_output.h"
@@ -59,7 +61,7 @@ std::vector<InputFormat> make_input_formats() {
     {kInputMfi, "MFi melody", {{".mld", ""}}, read_mfi_file, true, true, {"iﾒﾛﾃﾞｨﾌｧｲﾙ(*.mld)", "*.mld"},
      {kTxtMfi, kMailTextStart}},
     {kInputKanjiMld, "kanji-coded MLD", {{".mld", kKanjiMldMagic}}, read_kanji_mld_file, false, false},
-    {kInputDotI, "dot-i / MOZiO melody", {{".mmd", ""}, {".mel", ""}, {".sml", ""}}, nullptr, false, false,
+    {kInputDotI, "dot-i / MOZiO melody", {{".mmd", ""}, {".mel", ""}, {".sml", ""}}, read_doti_file, false, false,
      {"ﾄﾞｯﾄi/MOZiOﾒﾛﾃﾞｨﾌｧｲﾙ(*.mmd;*.mel;*.sml)", "*.mmd;*.mel;*.sml"}},
     {kInputWam, "WAM melody", {{".wam", ""}}, read_wam_file, false, false, {"AsMelo用ﾒﾛﾃﾞｨﾌｧｲﾙ(*.wam)", "*.wam"}},
     {kInputSmd, "J-SKY SMD", {{".smd", ""}}, read_smd_file, false, false,
@@ -102,7 +104,7 @@ std::vector<OutputFormat> make_output_formats() {
      "623P用ﾊﾟﾅﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo, {"pmd-pana", "pana"}},
     {kOutputMfi, "MFi melody", {".mld"}, write_mfi_file, {8, "MLDファイル設定"}, {"mldhmn", "mldbyte"},
      "iﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo, {}, {}, {}, ".txt", {"mld-mail"}},
-    {kOutputDotI, "dot-i melody", {".mmd"}, nullptr, {3, "ドットi/MOZiOファイル設定"}, {"mmdnum", "mmdhmn"},
+    {kOutputDotI, "dot-i melody", {".mmd"}, write_doti_file, {3, "ドットi/MOZiOファイル設定"}, {"mmdnum", "mmdhmn"},
      "ﾄﾞｯﾄi/MOZiOﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceAstel, {},
      {{"ﾄﾞｯﾄiﾌｧｲﾙ", "*.mel"}, {"ﾄﾞｯﾄi試聴用ﾌｧｲﾙ", "*.sml"}, {"AN-X31Severﾌｧｲﾙ", "*.mmd"}}},
     {kOutputWam, "WAM melody", {".wam"}, write_wam_file, {7, "WAMファイル設定"}, {},
@@ -117,7 +119,7 @@ std::vector<OutputFormat> make_output_formats() {
     {kOutputMml, "MML", {".mml"}, write_mml_file, {14, "MMLファイル設定"}},
     // The second dot-i form: the create flow makes it from a dot-i file saved
     // under another extension than ".mmd".
-    not_offered_by_create({kOutputMozio, "MOZiO melody", {".mel", ".sml"}}),
+    not_offered_by_create({kOutputMozio, "MOZiO melody", {".mel", ".sml"}, write_mozio_file}),
     // Written by the create flow itself, not by the dispatcher.
     not_by_dispatcher({kOutputPlaylist, "M3U playlist", {".m3u"}}),
     // The input's own bytes under the input's own extension.

@@ -83,6 +83,8 @@ const std::vector<OptionInfo>& option_table() {
       {"smdnum", "smdnum", 256, 0, 1024, "SMD note limit: note and rest characters per track, 0 = none",
        MEL_FIELD(writers.smdnum)},
       {"smdhmn", "smdhmn", 5, 1, 16, "SMD tracks written", MEL_FIELD(writers.smdhmn)},
+      {"mmdnum", "mmdnum", 64, 0, 1024, "dot-i / MOZiO note limit per track (0 = none)", MEL_FIELD(writers.mmdnum)},
+      {"mmdhmn", "mmdhmn", 3, 1, 10, "dot-i / MOZiO tracks written", MEL_FIELD(writers.mmdhmn)},
   };
   return table;
 }

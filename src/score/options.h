@@ -92,6 +92,9 @@ struct WriterSettings {
   // SMD settings
   int smdnum = 256;  // note and rest characters per track, 0 = none
   int smdhmn = 5;    // number of tracks written
+  // dot-i / MOZiO settings dialog and writer
+  int mmdnum = 64;  // note limit per track, 0 = none
+  int mmdhmn = 3;   // tracks written
 };
 
 // Everything a reader, pass or writer may consult.
