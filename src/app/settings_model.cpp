@@ -268,6 +268,8 @@ void apply_settings_to_engine(const ShellSettings& shell, Settings& engine) {
   engine.writers.dxmbyte = shell.dxmbyte;
   engine.writers.mldhmn = shell.mldhmn;
   engine.writers.ezpmdhmn = shell.ezpmdhmn;
+  engine.writers.alsnum = shell.alsnum;
+  engine.writers.alshmn = shell.alshmn;
 }
 
 void take_settings_from_engine(const Settings& engine, ShellSettings& shell) {

@@ -160,7 +160,8 @@ const std::vector<SettingsKeyRef>& saved_settings_keys();
 
 // Copies the playback and conversion keys (volume, velocity, key, speed,
 // melody, txtfileas, excutplay, addtrac, giziwaon, gizino, chsepcnt, relnflg,
-// l16nouse, highmld, restcut, mldbyte, ezpmdbyte, dxmbyte, mldhmn, ezpmdhmn)
+// l16nouse, highmld, restcut, mldbyte, ezpmdbyte, dxmbyte, mldhmn, ezpmdhmn,
+// alsnum, alshmn)
 // into the engine's settings. KeyOffset and SpeedFactor take `key` and `speed`.
 void apply_settings_to_engine(const ShellSettings& shell, Settings& engine);
 

@@ -80,6 +80,8 @@ const std::vector<OptionInfo>& option_table() {
        MEL_FIELD(writers.dxmChordLimit)},
       {"dxmPitchBend", nullptr, 0, 0, 1, "DXM from MIDI: keep pitch bends, modulation and sustain",
        MEL_FIELD(writers.dxmPitchBend)},
+      {"alsnum", "alsnum", 128, 0, 1024, "ALS note limit per part (0 = none)", MEL_FIELD(writers.alsnum)},
+      {"alshmn", "alshmn", 1, 1, 12, "ALS parts written (above 1: the chord option)", MEL_FIELD(writers.alshmn)},
   };
   return table;
 }

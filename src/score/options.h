@@ -89,6 +89,9 @@ struct WriterSettings {
   int dxmRhythmReplace = 0;     // guitar noise / gunshot tracks become snare hits
   int dxmChordLimit = 0;        // the finishing stage limits simultaneous notes
   int dxmPitchBend = 0;         // from MIDI: keep pitch bends, modulation and sustain
+  // ALS settings dialog
+  int alsnum = 128;             // note limit per part, 0 = none
+  int alshmn = 1;               // number of parts written
 };
 
 // Everything a reader, pass or writer may consult.
