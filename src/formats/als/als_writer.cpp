@@ -187,8 +187,11 @@ class AlsWriter {
   }
 
   // Writes one note or rest: its length codes, then its pitch byte. Returns
-  // true when the note limit or the output bound ended it.
+  // true when the note limit or the output bound ended it. Too short for a
+  // code (a rest the note before it took whole), it writes nothing: a pitch
+  // byte without a length code is no note.
   bool write_lengths(uint8_t pitch, int64_t units) {
+    if (units <= kSmallestRemainder) return false;
     std::vector<uint8_t> bytes;
     bool pitchWritten = false;
     bool ended = false;

