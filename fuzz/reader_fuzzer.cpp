@@ -1,6 +1,6 @@
 // libFuzzer entry: the first byte picks an input type that has a reader, the
 // next two pick options; the rest is the file. Every reader with the score
-// passes, every score writer (MIDI, MFi, CMX, DXM), the direct rewrite and the
+// passes, every score writer of the format table, the direct rewrite and the
 // MIDI timing behind it must take any bytes without a crash, a hang or a
 // sanitizer report.
 #include <cstddef>
@@ -43,6 +43,8 @@ mel::Settings settings_from(uint8_t a, uint8_t b) {
   s.writers.mailBase64 = (b >> 6) & 1;
   s.writers.mldbyte = (b & 0x80) ? 100 + b * 7 : 0;
   s.writers.dxmChordLimit = a & 1;
+  s.writers.alshmn = 1 + b % 12;
+  s.writers.alsnum = (a & 0x80) ? 0 : 128;
   return s;
 }
 
@@ -67,7 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   mel::run_score_passes(score, song, settings);
   std::vector<uint8_t> midi = mel::write_midi_file(score, song, settings);
   mel::measure_midi_length(mel::ByteView(midi));
-  for (int kind : {mel::kOutputMfi, mel::kOutputCmx, mel::kOutputDxm}) mel::writer_for(kind)(score, song, settings);
+  // Every output kind of the format table that the dispatcher writes.
+  for (const mel::OutputFormat& row : mel::output_formats()) {
+    if (row.writer && row.byDispatcher) row.writer(score, song, settings);
+  }
   if (mel::is_midi_input(type)) {
     std::vector<uint8_t> direct = mel::rewrite_midi_file(input, song, settings);
     mel::measure_midi_length(mel::ByteView(direct));
