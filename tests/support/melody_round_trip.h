@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "support/read_score.h"
 #include "support/score_builder.h"
+#include "support/smaf_score_text.h"
 
 namespace mel::test {
 
@@ -67,6 +69,20 @@ inline GeneratedMelody generate_melody(unsigned seed, int tracks, int keyOffset,
     g.expected.push_back(notes);
   }
   return g;
+}
+
+// Every truncation of a valid file, and random byte strings (a quarter of
+// their bytes small, as tags and codes often are), read to a well-formed score.
+inline void expect_reads_any_bytes(ScoreReader reader, const std::vector<uint8_t>& file, unsigned seed) {
+  for (std::size_t n = 0; n <= file.size(); ++n) {
+    expect_well_formed(read_with(reader, std::vector<uint8_t>(file.begin(), file.begin() + n)));
+  }
+  std::mt19937 rng(seed);
+  for (int i = 0; i < 200; ++i) {
+    std::vector<uint8_t> noise(rng() % 600);
+    for (uint8_t& b : noise) b = static_cast<uint8_t>(rng() % 4 == 0 ? rng() % 10 : rng());
+    expect_well_formed(read_with(reader, noise));
+  }
 }
 
 }  // namespace mel::test

@@ -163,13 +163,7 @@ TEST(PanaRoundTrip, GeneratedSongsReadBackAsWritten) {
 TEST(PanaReader, SurvivesTruncationRandomBytesAndHugeLengths) {
   test::GeneratedMelody g = test::generate_melody(5, 3, 0, 60, 107);
   Bytes file = write_pana(g.builder.score(), g.builder.song(), Settings{}, PanaWriterSettings{});
-  for (std::size_t n = 0; n <= file.size(); ++n) test::expect_well_formed(read_pana(Bytes(file.begin(), file.begin() + n)));
-  std::mt19937 rng(3);
-  for (int i = 0; i < 200; ++i) {
-    Bytes noise(rng() % 600);
-    for (uint8_t& b : noise) b = static_cast<uint8_t>(rng() % 4 == 0 ? rng() % 10 : rng());
-    test::expect_well_formed(read_pana(noise));
-  }
+  test::expect_reads_any_bytes(read_pana_file, file, 3);
   // One note tied on for a million ticks, then more notes than the score holds.
   Bytes huge = {0x00, 0xFF, 0x60, 0x11};
   for (int i = 0; i < 1100; ++i) huge.insert(huge.end(), {0x00, 0x10, 0x01});  // 0 0 1 / 0 0 1 ... ties of 960
