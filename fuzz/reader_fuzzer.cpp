@@ -47,6 +47,8 @@ mel::Settings settings_from(uint8_t a, uint8_t b) {
   s.writers.smdhmn = 1 + (a >> 4);
   s.writers.mmdnum = (b & 0x10) ? 0 : 64;
   s.writers.mmdhmn = 1 + a % 10;
+  s.writers.alshmn = 1 + b % 12;
+  s.writers.alsnum = (a & 0x80) ? 0 : 128;
   return s;
 }
 

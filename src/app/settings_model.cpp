@@ -272,6 +272,8 @@ void apply_settings_to_engine(const ShellSettings& shell, Settings& engine) {
   engine.writers.smdhmn = shell.smdhmn;
   engine.writers.mmdnum = shell.mmdnum;
   engine.writers.mmdhmn = shell.mmdhmn;
+  engine.writers.alsnum = shell.alsnum;
+  engine.writers.alshmn = shell.alshmn;
 }
 
 void take_settings_from_engine(const Settings& engine, ShellSettings& shell) {

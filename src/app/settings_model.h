@@ -161,7 +161,8 @@ const std::vector<SettingsKeyRef>& saved_settings_keys();
 // Copies the playback and conversion keys (volume, velocity, key, speed,
 // melody, txtfileas, excutplay, addtrac, giziwaon, gizino, chsepcnt, relnflg,
 // l16nouse, highmld, restcut, mldbyte, ezpmdbyte, dxmbyte, mldhmn, ezpmdhmn,
-// smdnum, smdhmn) into the engine's settings. KeyOffset and SpeedFactor take `key` and `speed`.
+// smdnum, smdhmn, mmdnum, mmdhmn, alsnum, alshmn) into the engine's settings. KeyOffset
+// and SpeedFactor take `key` and `speed`.
 void apply_settings_to_engine(const ShellSettings& shell, Settings& engine);
 
 // Takes back the values that the running program changes and command 41

@@ -6,12 +6,16 @@
 #include "formats/chara/chara_writer.h"
 #include "formats/doti/doti_reader.h"
 #include "formats/doti/doti_writer.h"
+#include "formats/als/als_reader.h"
+#include "formats/als/als_writer.h"
 #include "formats/dxm/dxm_writer.h"
 #include "formats/kanji_mld/kanji_mld_reader.h"
 #include "formats/mfi/mfi_output.h"
 #include "formats/mfi/mfi_reader.h"
 #include "formats/mml/mml_reader.h"
 #include "formats/mml/mml_writer.h"
+#include "formats/pana/pana_reader.h"
+#include "formats/pana/pana_writer.h"
 #include "formats/pmail/pmail_reader.h"
 #include "formats/smaf/smaf_reader.h"
 #include "formats/smd/smd_reader.h"
@@ -48,14 +52,14 @@ constexpr char kPatternSeparator = ';';
 // own are listed by the filter of the row before them.
 std::vector<InputFormat> make_input_formats() {
   return {
-    {kInputAls, "ALS melody", {{".als", ""}}, nullptr, false, false,
+    {kInputAls, "ALS melody", {{".als", ""}}, read_als_file, false, false,
      {"Audio/X-Alpha5ﾌｧｲﾙ(*.als)", "*.als"}},
     {kInputPmail, "X-PmailDX melody data", {{".dat", ""}}, read_pmail_file, false, false,
      {"X-PmailDX/X-BANDAIﾌｧｲﾙ(*.dat)", "*.dat"}},
     {kInputDxm, "DXM", {{".dxm", ""}}, read_midi_file, true, true, {"feelsoundﾌｧｲﾙ(*.dxm)", "*.dxm"}},
     {kInputChara, "chara melody", {{".cmd", ""}}, read_chara_file, false, false, {"きゃらﾒﾛﾃﾞｨﾌｧｲﾙ(*.cmd)", "*.cmd"},
      {kTxtChara, kCharaTextStart}},
-    {kInputPana, "pana melody (623P PMD)", {{".pmd", ""}}, nullptr, true, false,
+    {kInputPana, "pana melody (623P PMD)", {{".pmd", ""}}, read_pana_file, true, false,
      {"623P用ﾊﾟﾅﾒﾛﾃﾞｨﾌｧｲﾙ(*.pmd)", "*.pmd"}},
     {kInputCmx, "CMX melody", {{".pmd", kCmxMagic}}, read_cmx_file, true, true},
     {kInputMfi, "MFi melody", {{".mld", ""}}, read_mfi_file, true, true, {"iﾒﾛﾃﾞｨﾌｧｲﾙ(*.mld)", "*.mld"},
@@ -94,13 +98,13 @@ OutputFormat not_by_dispatcher(OutputFormat row) {
 // raw copy through fixed commands.
 std::vector<OutputFormat> make_output_formats() {
   return {
-    {kOutputAls, "ALS melody", {".als"}, nullptr, {1, "ALSファイル設定"}, {"alsnum", "alshmn"},
+    {kOutputAls, "ALS melody", {".als"}, write_als_file, {1, "ALSファイル設定"}, {"alsnum", "alshmn"},
      "PDXﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDdip},
     {kOutputDxm, "DXM", {".dxm"}, write_dxm_file, {10, "DXMファイル設定"}, {"dxmhmn", "dxmbyte"},
      "feelsoundﾌｧｲﾙ作成", kPlaceDdip, {}, {}, {11, "MIDI > DXMファイル設定"}},
     {kOutputChara, "chara melody", {".cmd"}, write_chara_file, {2, "きゃらメロディー設定"}, {},
      "きゃらﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo},
-    {kOutputPana, "pana melody", {".pmd"}, nullptr, {5, "ﾊﾟﾅﾒﾛﾃﾞｨｰﾌｧｲﾙ設定"}, {},
+    {kOutputPana, "pana melody", {".pmd"}, write_pana_file, {5, "ﾊﾟﾅﾒﾛﾃﾞｨｰﾌｧｲﾙ設定"}, {},
      "623P用ﾊﾟﾅﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo, {"pmd-pana", "pana"}},
     {kOutputMfi, "MFi melody", {".mld"}, write_mfi_file, {8, "MLDファイル設定"}, {"mldhmn", "mldbyte"},
      "iﾒﾛﾃﾞｨﾌｧｲﾙ作成", kPlaceDocomo, {}, {}, {}, ".txt", {"mld-mail"}},

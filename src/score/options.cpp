@@ -85,6 +85,8 @@ const std::vector<OptionInfo>& option_table() {
       {"smdhmn", "smdhmn", 5, 1, 16, "SMD tracks written", MEL_FIELD(writers.smdhmn)},
       {"mmdnum", "mmdnum", 64, 0, 1024, "dot-i / MOZiO note limit per track (0 = none)", MEL_FIELD(writers.mmdnum)},
       {"mmdhmn", "mmdhmn", 3, 1, 10, "dot-i / MOZiO tracks written", MEL_FIELD(writers.mmdhmn)},
+      {"alsnum", "alsnum", 128, 0, 1024, "ALS note limit per part (0 = none)", MEL_FIELD(writers.alsnum)},
+      {"alshmn", "alshmn", 1, 1, 12, "ALS parts written (above 1: the chord option)", MEL_FIELD(writers.alshmn)},
   };
   return table;
 }

@@ -95,6 +95,9 @@ struct WriterSettings {
   // dot-i / MOZiO settings dialog and writer
   int mmdnum = 64;  // note limit per track, 0 = none
   int mmdhmn = 3;   // tracks written
+  // ALS settings dialog
+  int alsnum = 128;             // note limit per part, 0 = none
+  int alshmn = 1;               // number of parts written
 };
 
 // Everything a reader, pass or writer may consult.

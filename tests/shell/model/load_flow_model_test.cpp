@@ -190,7 +190,7 @@ TEST(LoadFlowModel, CreateTableAndProposedPath) {
   // Only kinds with a writer (and the raw copy) are created; the rest do nothing.
   EXPECT_TRUE(kind_can_be_created(kOutputMfi));
   EXPECT_TRUE(kind_can_be_created(kOutputRawCopy));
-  EXPECT_FALSE(kind_can_be_created(kOutputAls));
+  EXPECT_TRUE(kind_can_be_created(kOutputAls));
   EXPECT_FALSE(kind_can_be_created(kNotAKind));
 
   EXPECT_EQ(proposed_create_path("/music/song.mid", ".pmd", false), fs::path("/music/song.pmd"));
