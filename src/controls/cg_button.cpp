@@ -42,6 +42,7 @@ struct ButtonState {
   unsigned style = 0;
   std::wstring hint;
   HWND hint_window = nullptr;
+  HFONT hint_font = nullptr;  // WM_SETFONT; the caller keeps it alive
   bool pressed = false;
   bool has_last_mouse = false;
   POINT last_mouse{};  // screen coordinates
@@ -241,6 +242,7 @@ void show_hint(HWND hwnd, ButtonState& s, POINT cursor) {
   HWND popup = CreateWindowExW(0, L"STATIC", s.hint.c_str(), WS_POPUP | WS_BORDER | SS_NOPREFIX, cursor.x,
                                cursor.y + kHintDropPixels, 0, 0, owner, nullptr, module, nullptr);
   if (popup == nullptr) return;
+  if (s.hint_font != nullptr) SendMessageW(popup, WM_SETFONT, reinterpret_cast<WPARAM>(s.hint_font), FALSE);
 
   SIZE extent{};
   HDC dc = GetDC(popup);
@@ -379,6 +381,11 @@ LRESULT CALLBACK cg_button_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       s->hint.assign(text != nullptr ? text : L"", kept_hint_length(text));
       return 0;
     }
+    case WM_SETFONT:
+      s->hint_font = reinterpret_cast<HFONT>(wparam);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(s->hint_font);
     case WM_LBUTTONDOWN:
       on_left_down(hwnd, *s);
       return 0;

@@ -34,14 +34,14 @@ UINT next_device_id() {
   return next++;
 }
 
-// The built-in device's error texts, in Japanese (CP932 bytes, like every
-// message of the program).
-std::string builtin_error_text(int code) {
+// The built-in device's error texts, in Japanese (UTF-16, like the MCI
+// device's texts).
+std::wstring builtin_error_text(int code) {
   switch (code) {
-    case kDeviceErrorCannotOpen: return "MIDIファイルとして開けません。";
-    case kDeviceErrorNoFile: return "ファイルが見つかりません。";
-    case kDeviceErrorOutOfRange: return "指定された位置は曲の終わりを越えています。";
-    default: return "内蔵シーケンサーでエラーが発生しました。";
+    case kDeviceErrorCannotOpen: return L"MIDIファイルとして開けません。";
+    case kDeviceErrorNoFile: return L"ファイルが見つかりません。";
+    case kDeviceErrorOutOfRange: return L"指定された位置は曲の終わりを越えています。";
+    default: return L"内蔵シーケンサーでエラーが発生しました。";
   }
 }
 
@@ -145,7 +145,7 @@ class BuiltinSequencer final : public SequencerDevice {
     return ms > LONG_MAX ? LONG_MAX : static_cast<long>(ms);
   }
 
-  std::string error_text(int code) override { return builtin_error_text(code); }
+  std::wstring error_text(int code) override { return builtin_error_text(code); }
 
   // The worker halts the schedule before it posts the end notification, so
   // while the schedule plays, no notification of this play has been posted.

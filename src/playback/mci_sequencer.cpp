@@ -18,17 +18,7 @@ namespace {
 
 constexpr DWORD kSongPointerFormat = MCI_SEQ_FORMAT_SONGPTR;  // 0x4001: sixteenth notes
 constexpr UINT kErrorTextSize = 256;
-constexpr UINT kCp932 = 932;
 constexpr long kMicrosPerMilli = 1000;
-
-std::string wide_to_cp932(const wchar_t* text) {
-  int n = WideCharToMultiByte(kCp932, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return {};
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(kCp932, 0, text, -1, out.data(), n, nullptr, nullptr);
-  out.resize(static_cast<std::size_t>(n - 1));  // without the terminating NUL
-  return out;
-}
 
 long clamp_to_long(long long value) {
   if (value < 0) return 0;
@@ -120,12 +110,12 @@ class MciSequencer final : public SequencerDevice {
     return ok ? clamp_to_long(value) : 0;
   }
 
-  std::string error_text(int code) override {
+  std::wstring error_text(int code) override {
     wchar_t text[kErrorTextSize] = {};
     if (!mciGetErrorStringW(static_cast<MCIERROR>(code), text, kErrorTextSize)) {
-      return "MCIエラー " + std::to_string(code);
+      return L"MCIエラー " + std::to_wstring(code);
     }
-    return wide_to_cp932(text);
+    return text;
   }
 
  private:

@@ -43,8 +43,9 @@ class SequencerDevice {
   // The length in milliseconds (the device switches its time format for the
   // query and back to sixteenths).
   virtual long length_ms() = 0;
-  // The device's text for an error code, CP932.
-  virtual std::string error_text(int code) = 0;
+  // The device's text for an error code, in UTF-16 as the system gives it
+  // (narrowing it to CP932 would lose what that code page lacks).
+  virtual std::wstring error_text(int code) = 0;
   // True while a play is under way that has not reached its end. An end
   // notification can be posted just before a stop and arrive after the next
   // play has started; while that play is still going, it is not its end.
@@ -57,7 +58,7 @@ class PlayerHost {
  public:
   virtual ~PlayerHost() = default;
   // A message box with caption "ERROR" and a warning icon.
-  virtual void show_device_error(const std::string& text) = 0;
+  virtual void show_device_error(const std::wstring& text) = 0;
   virtual void start_tick_timer() = 0;  // timer 1, 100 ms
   virtual void stop_tick_timer() = 0;
   // Sends (synchronously) the end-of-playback signal WM_USER.

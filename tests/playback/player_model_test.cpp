@@ -54,7 +54,7 @@ class FakeDevice : public mel::SequencerDevice {
     ++msQueries;
     return isOpen ? ms : 0;
   }
-  std::string error_text(int code) override { return "error " + std::to_string(code); }
+  std::wstring error_text(int code) override { return L"error " + std::to_wstring(code); }
   bool play_in_progress() override { return tellsProgress && playing && pos < len; }
 
   bool tellsProgress = false;  // like the built-in device; the MCI one cannot tell
@@ -73,7 +73,7 @@ class FakeDevice : public mel::SequencerDevice {
 
 class FakeHost : public mel::PlayerHost {
  public:
-  void show_device_error(const std::string& text) override { errors.push_back(text); }
+  void show_device_error(const std::wstring& text) override { errors.push_back(text); }
   void start_tick_timer() override { timerOn = true; }
   void stop_tick_timer() override { timerOn = false; }
   void end_of_playback() override {
@@ -81,7 +81,7 @@ class FakeHost : public mel::PlayerHost {
     if (onEnd) onEnd();
   }
 
-  std::vector<std::string> errors;
+  std::vector<std::wstring> errors;
   bool timerOn = false;
   int endSignals = 0;
   std::function<void()> onEnd;
@@ -152,7 +152,7 @@ TEST_F(SequencerPlayerTest, ResumingAtOrBeyondTheEndIsSilentAndStaysPaused) {
 TEST_F(SequencerPlayerTest, DeviceFailuresShowTheDevicesTextAndChangeNoState) {
   device.openError = mel::kDeviceErrorCannotOpen;
   player.play_from_start();
-  EXPECT_EQ(host.errors, std::vector<std::string>{"error 32769"});
+  EXPECT_EQ(host.errors, std::vector<std::wstring>{L"error 32769"});
   EXPECT_EQ(player.state(), PlayerState::Stopped);
   EXPECT_FALSE(host.timerOn);
   EXPECT_TRUE(device.froms.empty());
@@ -160,7 +160,7 @@ TEST_F(SequencerPlayerTest, DeviceFailuresShowTheDevicesTextAndChangeNoState) {
   device.openError = 0;
   device.playError = 277;
   player.play_from_start();
-  EXPECT_EQ(host.errors.back(), "error 277");
+  EXPECT_EQ(host.errors.back(), L"error 277");
   EXPECT_EQ(player.state(), PlayerState::Stopped);
   EXPECT_FALSE(device.isOpen);  // closed again after the failed play
   EXPECT_EQ(host.endSignals, 0);

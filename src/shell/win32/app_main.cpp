@@ -8,8 +8,8 @@
 
 namespace {
 
-// MELVARINO_SETTINGS names another settings file than "korvani.ini" in the
-// Windows folder; MELVARINO_CLOCK_SCALE runs the built-in sequencer's clock
+// MELVARINO_SETTINGS names the settings file to use instead of the per-user
+// "korvani.ini"; MELVARINO_CLOCK_SCALE runs the built-in sequencer's clock
 // faster (the tests use it).
 void read_environment(mel::MainWindowOptions& options) {
   if (const wchar_t* settings = _wgetenv(L"MELVARINO_SETTINGS"); settings && *settings) {

@@ -4,10 +4,12 @@
 
 #include "shell/model/command_ids.h"
 #include "shell/model/layout_model.h"
+#include "shell/model/load_flow_model.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/shell_commands.h"
 #include "shell/win32/shell_menu.h"
 #include "shell/win32/win32_profile.h"
+#include "shell/win32/win_text.h"
 
 namespace mel {
 namespace {
@@ -24,7 +26,7 @@ bool window_is_topmost(const ShellState& state) {
 }
 
 void load_settings_file(ShellState& state) {
-  const Win32Profile profile(state.options.profilePath);
+  const Win32Profile profile(settings_location(state.options.profilePath).readFrom.wstring());
   const ShellSettings loaded = load_settings(profile, GetVersion());
   const int multiTrackSelect = state.engine.settings.play.MultiTrackSelect;
   state.settings = loaded;
@@ -51,8 +53,11 @@ void save_settings_file(ShellState& state) {
   state.settings.take_control_flags(state.display.controlFlags);
   state.settings.addtrac = state.engine.settings.play.MultiTrackSelect;
   take_settings_from_engine(state.engine.settings, state.settings);
-  Win32Profile profile(state.options.profilePath);
-  save_settings(state.settings, profile);
+  const SettingsLocation location = settings_location(state.options.profilePath);
+  if (!write_settings_file(state.settings, location)) {
+    show_message(state, "設定を保存できませんでした。\n" + path_to_cp932(location.writeTo), kProductName,
+                 MB_OK | MB_ICONWARNING);
+  }
 }
 
 void toggle_topmost(ShellState& state) {

@@ -15,6 +15,7 @@
 #include "shell/win32/shell_commands.h"
 #include "shell/win32/shell_menu.h"
 #include "shell/win32/shell_sources.h"
+#include "shell/win32/ui_font.h"
 #include "shell/win32/win32_profile.h"
 #include "shell/win32/win_text.h"
 #include "shell/win32/window_messages.h"
@@ -153,6 +154,7 @@ void create_controls(ShellState& state) {
       create_child(state, 0, L"BUTTON", widen("分解"), WS_CHILD | BS_CHECKBOX, cmd::kTrackSplit);
   state.controls.standardButton =
       create_child(state, 0, L"BUTTON", widen("標準"), WS_CHILD | BS_CHECKBOX, cmd::kMidiStandard);
+  use_ui_font(state.controls);
 }
 
 void create_popups(ShellState& state) {
@@ -203,13 +205,6 @@ void delete_temporary_midi_file(ShellState& state) {
   if (!state.load.tempMidiPath.empty()) DeleteFileW(state.load.tempMidiPath.c_str());
 }
 
-std::filesystem::path program_folder() {
-  wchar_t path[MAX_PATH + 1] = {};
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  return std::filesystem::path(path).parent_path();
-}
-
 void load_instrument_name_list(ShellState& state) {
   state.menus.instrumentNames = read_instrument_names(program_folder() / L"data" / L"mldname.dat");
 }
@@ -249,7 +244,7 @@ bool on_create(ShellState& state) {
   state.controls.menu = build_menu_bar();
   SetMenu(state.hwnd, state.controls.menu);
 
-  Win32Profile profile(state.options.profilePath);
+  const Win32Profile profile(settings_location(state.options.profilePath).readFrom.wstring());
   if (profile.get_int(kBehaviourSection, "autooff", 1) == 1) state.display.controlFlags |= kFlagExitAfterPlay;
   state.playlist.capacity = profile.get_int(kBehaviourSection, "files", 255);
   if (state.playlist.capacity < 1 || state.playlist.capacity > 1024) state.playlist.capacity = 1024;
@@ -310,6 +305,8 @@ void on_destroy(ShellState& state) {
   if (state.controls.hollowBrush) DeleteObject(state.controls.hollowBrush);
   if (state.controls.counterBrush) DeleteObject(state.controls.counterBrush);
   state.controls.hollowBrush = state.controls.counterBrush = nullptr;
+  if (state.controls.uiFont) DeleteObject(state.controls.uiFont);
+  state.controls.uiFont = nullptr;
   PostQuitMessage(0);
 }
 
@@ -647,8 +644,8 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam,
 
 // ---------------------------------------------------------------------------
 
-void WindowPlayerHost::show_device_error(const std::string& text) {
-  show_message(state_, text, "ERROR", MB_OK | MB_ICONWARNING);
+void WindowPlayerHost::show_device_error(const std::wstring& text) {
+  show_wide_message(state_, text, L"ERROR", MB_OK | MB_ICONWARNING);
 }
 void WindowPlayerHost::start_tick_timer() { SetTimer(state_.hwnd, kTickTimer, kTickPeriodMs, nullptr); }
 void WindowPlayerHost::stop_tick_timer() { KillTimer(state_.hwnd, kTickTimer); }
@@ -719,11 +716,20 @@ ModalScope::~ModalScope() {
 }
 
 int show_message(ShellState& state, const std::string& text, const std::string& caption, UINT flags) {
-  const std::wstring wideText = widen(text);
-  const std::wstring wideCaption = widen(caption);
+  return show_wide_message(state, widen(text), widen(caption), flags);
+}
+
+int show_wide_message(ShellState& state, const std::wstring& text, const std::wstring& caption, UINT flags) {
   const ModalScope modal(state);
-  if (state.options.messageBox) return state.options.messageBox(state.hwnd, wideText, wideCaption, flags);
-  return MessageBoxW(state.hwnd, wideText.c_str(), wideCaption.c_str(), flags);
+  if (state.options.messageBox) return state.options.messageBox(state.hwnd, text, caption, flags);
+  return MessageBoxW(state.hwnd, text.c_str(), caption.c_str(), flags);
+}
+
+std::filesystem::path program_folder() {
+  wchar_t path[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::filesystem::path(path).parent_path();
 }
 
 bool key_is_down(int virtualKey) { return (GetKeyState(virtualKey) & 0x8000) != 0; }

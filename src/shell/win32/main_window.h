@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 
 #include "shell/win32/shell_state.h"
@@ -47,6 +48,11 @@ void clear_exit_after_play(ShellState& state);
 
 // Message box through the window's options (a modal box, or the tests' hook).
 int show_message(ShellState& state, const std::string& text, const std::string& caption, UINT flags);
+// The same for text that is UTF-16 already (the system's own messages).
+int show_wide_message(ShellState& state, const std::wstring& text, const std::wstring& caption, UINT flags);
+
+// The folder of the running executable (empty when it cannot be told).
+std::filesystem::path program_folder();
 
 // Is the key down right now (Ctrl, Shift).
 bool key_is_down(int virtualKey);

@@ -41,8 +41,9 @@ enum ButtonIndex : int {
 // What the window asks of its surroundings. The program uses the defaults;
 // the tests replace the dialogs and message boxes so nothing modal opens.
 struct MainWindowOptions {
-  // The settings file: the bare name puts it in the Windows folder.
-  std::wstring profilePath = L"korvani.ini";
+  // The settings file to read and write; empty: the per-user file, read
+  // from the Windows folder until the first save (settings_location).
+  std::wstring profilePath;
   // The built-in sequencer's clock speed (1 = real time).
   double clockScale = 1.0;
   // -1: the `sequencer` setting decides; otherwise a SequencerChoice.
@@ -61,7 +62,7 @@ struct ShellState;
 class WindowPlayerHost : public PlayerHost {
  public:
   explicit WindowPlayerHost(ShellState& state) : state_(state) {}
-  void show_device_error(const std::string& text) override;
+  void show_device_error(const std::wstring& text) override;
   void start_tick_timer() override;
   void stop_tick_timer() override;
   void end_of_playback() override;
@@ -88,6 +89,7 @@ struct WindowControls {
 
   HBRUSH hollowBrush = nullptr;
   HBRUSH counterBrush = nullptr;
+  HFONT uiFont = nullptr;  // the Japanese texts' font (ui_font.h)
 };
 
 struct ShellState {

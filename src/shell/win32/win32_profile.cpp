@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -96,8 +99,47 @@ std::string Win32Profile::get_string(const char* section, const char* key, const
 void Win32Profile::write_string(const char* section, const char* key, const std::string& value) {
   // A value is one line of the file.
   const std::string line = value.substr(0, value.find_first_of("\r\n"));
-  WritePrivateProfileStringW(to_wide(section).c_str(), to_wide(key).c_str(), to_wide(line).c_str(),
-                             fileName_.c_str());
+  if (!WritePrivateProfileStringW(to_wide(section).c_str(), to_wide(key).c_str(), to_wide(line).c_str(),
+                                  fileName_.c_str())) {
+    writeFailed_ = true;
+  }
+}
+
+namespace {
+
+std::filesystem::path windows_folder_file() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const UINT length = GetWindowsDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length > MAX_PATH) return kSettingsFileName;  // the profile functions place it there
+  return std::filesystem::path(folder) / kSettingsFileName;
+}
+
+std::filesystem::path application_data_folder() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) return {};
+  return folder;
+}
+
+}  // namespace
+
+SettingsLocation settings_location(const std::wstring& explicitFile) {
+  return choose_settings_location(explicitFile, application_data_folder(), windows_folder_file(), regular_file_exists);
+}
+
+bool write_settings_file(const ShellSettings& settings, const SettingsLocation& location) {
+  std::error_code error;
+  const std::filesystem::path folder = location.writeTo.parent_path();
+  if (!folder.empty() && !std::filesystem::is_directory(folder, error)) {
+    std::filesystem::create_directories(folder, error);
+    if (error) return false;
+  }
+  if (!location.copyBeforeSave.empty() && !regular_file_exists(location.writeTo) &&
+      !CopyFileW(location.copyBeforeSave.c_str(), location.writeTo.c_str(), TRUE)) {
+    return false;
+  }
+  Win32Profile profile(location.writeTo.wstring());
+  save_settings(settings, profile);
+  return !profile.write_failed();
 }
 
 }  // namespace mel

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/program_files.h"
 #include "app/settings_model.h"
 
 namespace mel {
@@ -17,16 +18,28 @@ class Win32Profile : public ProfileReader, public ProfileWriter {
 
   int get_int(const char* section, const char* key, int defaultValue) const override;
   std::string get_string(const char* section, const char* key, const std::string& defaultValue) const override;
-  // Write failures are not reported: the window carries on with its values.
+  // A failed write is remembered (write_failed) for the caller to report.
   void write_string(const char* section, const char* key, const std::string& value) override;
 
   const std::wstring& file_name() const { return fileName_; }
+  bool write_failed() const { return writeFailed_; }
 
  private:
   // The value's bytes, or false when the key (or the file) is missing.
   bool read_value(const char* section, const char* key, std::string& value) const;
 
   std::wstring fileName_;
+  bool writeFailed_ = false;
 };
+
+// Where this system keeps the settings file: explicitFile when it is not
+// empty, else "korvani.ini" in %APPDATA%\MELVARINO, read from the Windows
+// folder until that exists.
+SettingsLocation settings_location(const std::wstring& explicitFile);
+
+// Writes the save list to location.writeTo, creating its folder and first
+// copying the older file when the location says so. False when the file could
+// not be written completely.
+bool write_settings_file(const ShellSettings& settings, const SettingsLocation& location);
 
 }  // namespace mel

@@ -167,6 +167,18 @@ TEST_F(BuiltinSequencer, RefusesFilesThatAreNotMidiFiles) {
   EXPECT_EQ(device->length(), -1);
 }
 
+TEST_F(MciSequencer, ErrorTextsAreTheSystemsOwnUtf16Texts) {
+  auto device = mel::make_mci_sequencer(window_);
+  // MCI's error codes start at 257 (MCIERR_BASE + 1).
+  for (int code = 257; code < 400; ++code) {
+    wchar_t expected[256] = {};
+    if (!mciGetErrorStringW(static_cast<MCIERROR>(code), expected, 256)) continue;
+    EXPECT_EQ(device->error_text(code), std::wstring(expected)) << code;
+  }
+  EXPECT_EQ(mel::make_builtin_sequencer(window_, kFastClock)->error_text(mel::kDeviceErrorNoFile),
+            L"ファイルが見つかりません。");
+}
+
 TEST_F(MciSequencer, MeasuresAMidiFileInMilliseconds) {
   fs::path file = write(L"mci.mid", song_of_quarters(8));
   auto device = mel::make_mci_sequencer(window_);

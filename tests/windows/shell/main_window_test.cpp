@@ -636,6 +636,20 @@ TEST_F(MainWindowTest, ClosingDeletesTheTemporaryFileAndSavesWhenAskedTo) {
   EXPECT_NE(text.find("scroll=0"), std::string::npos) << text;  // never written, kept as set by hand
 }
 
+TEST_F(MainWindowTest, ASaveThatCannotBeWrittenIsReportedAndTheAboutBoxNamesTheVersion) {
+  // The settings folder cannot be made: a file stands where it would be.
+  write_bytes(folder_ / L"blocker", {0x41});
+  options_.profilePath = (folder_ / L"blocker" / L"korvani.ini").wstring();
+  ShellState& state = open_window();
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kSaveSettings, 0);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].rfind("MELVARINO: 設定を保存できませんでした。", 0), 0u) << messages_[0];
+
+  messages_.clear();
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kAbout, 0);
+  EXPECT_EQ(messages_, std::vector<std::string>{"このプログラムについて: MELVARINO V8.00"});
+}
+
 
 TEST_F(MainWindowTest, MovesThroughTheListAndChoosesTheCounterColour) {
   write_settings("[section]\r\nautoplay=0\r\n");

@@ -122,4 +122,38 @@ TEST_F(Win32Profile, GarbageFileGivesTheDefaultsAndSavingKeepsHandSetKeys) {
   EXPECT_EQ(IniProfile(read_file()).get_int("section", "melody", -1), 0);
 }
 
+TEST_F(Win32Profile, TheFirstSaveCarriesTheWindowsFolderFileOverToThePerUserFolder) {
+  const fs::path appData = dir_ / L"AppData";
+  const fs::path older = dir_ / L"windows" / L"korvani.ini";
+  fs::create_directories(older.parent_path());
+  std::ofstream(older, std::ios::binary) << "[section]\r\napp1file=C:\\tools\\edit.exe\r\nloop=1\r\n";
+  auto exists = [](const fs::path& p) { return fs::is_regular_file(p); };
+
+  const mel::SettingsLocation before = mel::choose_settings_location({}, appData, older, exists);
+  EXPECT_EQ(before.readFrom, older);
+  ShellSettings settings = load_settings(mel::Win32Profile(before.readFrom.wstring()), 0);
+  EXPECT_EQ(settings.loop, 1);
+  settings.tracpanel = 1;
+  ASSERT_TRUE(mel::write_settings_file(settings, before));
+
+  // From now on the per-user file is read; it has the key a save never
+  // writes, and the older file is left as it was.
+  const mel::SettingsLocation after = mel::choose_settings_location({}, appData, older, exists);
+  EXPECT_EQ(after.readFrom, appData / L"MELVARINO" / L"korvani.ini");
+  const IniProfile saved = IniProfile::from_file(after.readFrom);
+  EXPECT_EQ(saved.get_string("section", "app1file", ""), "C:\\tools\\edit.exe");
+  EXPECT_EQ(saved.get_int("control", "tracpanel", 0), 1);
+  EXPECT_EQ(IniProfile::from_file(older).get_int("control", "tracpanel", 0), 0);
+
+  // This system's own location is per user.
+  EXPECT_EQ(mel::settings_location(L"").writeTo.parent_path().filename(), L"MELVARINO");
+  EXPECT_EQ(mel::settings_location(file_.wstring()).writeTo, file_);
+}
+
+TEST_F(Win32Profile, ASaveWhoseFolderCannotBeMadeFails) {
+  write_file("x");  // a file where the folder would have to be
+  const fs::path unreachable = file_ / L"korvani.ini";
+  EXPECT_FALSE(mel::write_settings_file(ShellSettings{}, {unreachable, unreachable, {}}));
+}
+
 }  // namespace
