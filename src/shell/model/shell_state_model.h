@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "playback/play_modes_model.h"
 #include "playback/player_model.h"
 #include "shell/model/menu_model.h"
 
@@ -64,6 +65,7 @@ struct PlaybackState {
   std::unique_ptr<PlayerHost> host;
   std::unique_ptr<SequencerPlayer> player;
   bool intro = false;            // intro play
+  HoldFlag hold = HoldFlag::None;  // a key/tempo press or a scroll-bar drag holds the player
   int endOfPlaybackSignals = 0;  // how many times the player said it stopped
 };
 
