@@ -12,6 +12,7 @@
 #include "shell/model/shell_rules_model.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/shell_menu.h"
+#include "shell/win32/shell_sources.h"
 #include "shell/win32/win_text.h"
 
 namespace mel {
@@ -82,7 +83,7 @@ void fill_lists(ShellState& state) {
   // An open that added nothing leaves no current file: there is nothing to
   // remember, and an empty name would show as a blank recent item.
   if (!state.playlist.currentFile.empty()) remember_recent(state.playlist.recent, state.playlist.currentFile);
-  fill_popup(state.controls.recentPopup, recent_popup(state.playlist.recent));
+  fill_popup(state.controls.recentPopup, recent_popup(state.playlist.recent, !state.playlist.currentFile.empty()));
 }
 
 void set_caption(ShellState& state, int inputType) {
@@ -171,15 +172,16 @@ void create_file(ShellState& state, int outputKind) {
   }
   if (!chosen) return;
   const int kind = adjust_dot_i_kind(outputKind, name);
-  if (kind != kOutputPlaylist) {
+  bool written = true;
+  if (kind == kOutputPlaylist) {
+    written = write_playlist_file(state.playlist, name);
+  } else {
     state.engine.settings.play.ForPlayback = 0;
-    const DispatchStatus status = state.engine.dispatch(input, name, type, kind);
+    written = state.engine.dispatch(input, name, type, kind) != DispatchStatus::WriteFailed;
     state.engine.settings.play.ForPlayback = 1;
-    // The one failure a user must hear of: the file asked for was not written.
-    if (status == DispatchStatus::WriteFailed) {
-      show_message(state, "ファイルを作成できませんでした。", kProductName, MB_OK | MB_ICONWARNING);
-    }
   }
+  // The one failure a user must hear of: the file asked for was not written.
+  if (!written) show_message(state, "ファイルを作成できませんでした。", kProductName, MB_OK | MB_ICONWARNING);
   state.playlist.lastCreated = name;
 }
 
