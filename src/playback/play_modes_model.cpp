@@ -19,11 +19,11 @@ std::optional<int> stepped_speed(int speedFactor, bool up, bool ctrl) {
     if (speedFactor >= kSpeedButtonMax) return std::nullopt;
     if (ctrl) return speedFactor * 2 > kSpeedButtonMax ? kSpeedButtonMax : speedFactor * 2;
     // No clamp on this path: 127 steps to 129, as it always has.
-    return speedFactor + (speedFactor >= kSpeedAsWrittenSixteenths ? 2 : 1);
+    return speedFactor + (speedFactor >= kSpeedAsWritten ? 2 : 1);
   }
   if (speedFactor <= kSpeedMin) return std::nullopt;
   if (ctrl) return speedFactor / 2 < kSpeedMin ? kSpeedMin : speedFactor / 2;
-  return speedFactor - (speedFactor > kSpeedAsWrittenSixteenths ? 2 : 1);
+  return speedFactor - (speedFactor > kSpeedAsWritten ? 2 : 1);
 }
 
 std::string key_text(int keyOffset) { return "key " + std::to_string(keyOffset); }

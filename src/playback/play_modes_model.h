@@ -7,6 +7,7 @@
 #include <string>
 
 #include "playback/player_model.h"
+#include "score/options.h"
 
 namespace mel {
 
@@ -15,7 +16,6 @@ constexpr int kKeyOffsetMax = 24;
 constexpr int kSpeedMin = 1;
 // The tempo buttons stop here (one step up from 127 still gives 129).
 constexpr int kSpeedButtonMax = 128;
-constexpr int kSpeedAsWrittenSixteenths = 16;
 // With Ctrl the key moves by an octave.
 constexpr int kKeyOctaveStep = 12;
 // Intro play moves on once the position passes this many sixteenths.

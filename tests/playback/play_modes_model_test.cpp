@@ -5,55 +5,41 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <vector>
 
 namespace mel {
 namespace {
 
-// Presses a button until it stops moving; the values it went through.
-std::vector<int> hold_button(int start, bool key, bool up, bool ctrl) {
-  std::vector<int> values;
-  std::optional<int> value = start;
-  while ((value = key ? stepped_key(*value, up, ctrl) : stepped_speed(*value, up, ctrl))) {
-    values.push_back(*value);
-    if (values.size() > 200) break;
-  }
-  return values;
+struct StepCase {
+  bool key;
+  bool up;
+  bool ctrl;
+  int from;
+  std::optional<int> to;
+};
+
+class ButtonSteps : public ::testing::TestWithParam<StepCase> {};
+
+TEST_P(ButtonSteps, MoveWithinTheirLimits) {
+  const StepCase& c = GetParam();
+  EXPECT_EQ(c.key ? stepped_key(c.from, c.up, c.ctrl) : stepped_speed(c.from, c.up, c.ctrl), c.to);
 }
 
-TEST(PlayModes, KeyStepsBySemitonesOrOctavesAndStopsAtTwoOctaves) {
-  const std::vector<int> up = hold_button(20, true, true, false);
-  EXPECT_EQ(up, (std::vector<int>{21, 22, 23, 24}));
-  EXPECT_EQ(hold_button(0, true, true, true), (std::vector<int>{12, 24}));
-  EXPECT_EQ(hold_button(-13, true, false, true), (std::vector<int>{-24}));  // clamped, not -25
-  EXPECT_EQ(stepped_key(-24, false, false), std::nullopt);
-}
+// Fields: key (else tempo), up, Ctrl, from, to (none: the button does not move).
+INSTANTIATE_TEST_SUITE_P(PlayModes, ButtonSteps,
+                         ::testing::Values(StepCase{true, true, false, 23, 24}, StepCase{true, true, false, 24, {}},
+                                           StepCase{true, true, true, 12, 24}, StepCase{true, false, true, -13, -24},
+                                           StepCase{true, false, false, -24, {}},
+                                           StepCase{false, true, false, 16, 18}, StepCase{false, true, false, 15, 16},
+                                           StepCase{false, false, false, 16, 15}, StepCase{false, false, false, 18, 16},
+                                           // 127 steps past the button limit, as it always has; then no more.
+                                           StepCase{false, true, false, 127, 129}, StepCase{false, true, false, 129, {}},
+                                           StepCase{false, true, true, 80, 128}, StepCase{false, false, true, 3, 1},
+                                           StepCase{false, false, true, 1, {}}));
 
-TEST(PlayModes, TempoStepsByTwoFromSixteenAndByOneBelow) {
-  EXPECT_EQ(stepped_speed(16, true, false), 18);
-  EXPECT_EQ(stepped_speed(18, true, false), 20);
-  EXPECT_EQ(stepped_speed(16, false, false), 15);
-  EXPECT_EQ(stepped_speed(18, false, false), 16);
-  EXPECT_EQ(stepped_speed(15, true, false), 16);
-  // The long-standing step past the button limit: 127 + 2, then no more.
-  EXPECT_EQ(stepped_speed(127, true, false), 129);
-  EXPECT_EQ(stepped_speed(129, true, false), std::nullopt);
-  EXPECT_EQ(stepped_speed(128, true, true), std::nullopt);
-  // Ctrl doubles and halves within 1..128.
-  EXPECT_EQ(stepped_speed(80, true, true), 128);
-  EXPECT_EQ(stepped_speed(3, false, true), 1);
-  EXPECT_EQ(stepped_speed(1, false, true), std::nullopt);
-  EXPECT_EQ(hold_button(16, false, false, false).back(), 1);
-}
-
-TEST(PlayModes, CounterTextsOfKeyAndTempo) {
+TEST(PlayModes, CounterTextsAndTheHoldOfAPress) {
   EXPECT_EQ(key_text(-3), "key -3");
   EXPECT_EQ(speed_text(18), "speed 1.12");
   EXPECT_EQ(speed_text(8), "speed 0.50");
-  EXPECT_EQ(speed_text(16), "speed 1.00");
-}
-
-TEST(PlayModes, APressResumesOnlyWhatItInterrupted) {
   EXPECT_EQ(hold_on_press(PlayerState::Playing, HoldFlag::None), HoldFlag::Interrupted);
   EXPECT_EQ(hold_on_press(PlayerState::Stopped, HoldFlag::Interrupted), HoldFlag::FromIdle);
   EXPECT_EQ(hold_on_press(PlayerState::Paused, HoldFlag::None), HoldFlag::FromIdle);
@@ -73,7 +59,9 @@ class EndOfPlaybackTable : public ::testing::TestWithParam<EndCase> {};
 TEST_P(EndOfPlaybackTable, Decides) {
   const EndDecision decision = decide_end_of_playback(GetParam().end);
   EXPECT_EQ(decision.action, GetParam().action);
-  if (decision.action == EndAction::LoadNext) EXPECT_EQ(decision.nextIndex, GetParam().nextIndex);
+  if (decision.action == EndAction::LoadNext) {
+    EXPECT_EQ(decision.nextIndex, GetParam().nextIndex);
+  }
 }
 
 // Fields: position, length, window enabled, loop, exit after play, count, index.
