@@ -38,6 +38,10 @@ struct PlaylistState {
   }
 };
 
+// Ticks (100 ms each) the counter keeps a title or message before it shows
+// the position again.
+constexpr int kCounterHoldTicks = 5;
+
 // What the window shows and the layout's bookkeeping.
 struct DisplayState {
   unsigned controlFlags = 0;  // `ControlFlags`: kFlag*

@@ -14,8 +14,6 @@
 namespace mel {
 namespace {
 
-// Ticks the counter keeps a title or message before it shows the position.
-constexpr int kCounterHoldTicks = 5;
 // The key and tempo buttons repeat after this first delay, then at the period.
 constexpr UINT kRepeatDelayMs = 500;
 constexpr UINT kRepeatPeriodMs = 100;

@@ -4,19 +4,13 @@
 #include "shell/model/load_flow_model.h"
 #include "shell/model/menu_model.h"
 #include "shell/model/play_options_model.h"
+#include "shell/win32/load_flow.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/shell_commands.h"
 #include "shell/win32/shell_menu.h"
 
 namespace mel {
 namespace {
-
-// Ticks the counter keeps "RESET" while playing.
-constexpr int kCounterHoldTicks = 5;
-
-void set_check(HWND button, bool checked) {
-  SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
 
 // Track selection by several clicks: the track buttons become check boxes.
 void toggle_multi_track_select(ShellState& state) {
@@ -39,11 +33,11 @@ void show_track_selection(ShellState& state) {
   const PlaybackOptions& play = state.engine.settings.play;
   const bool all = play.TrackSelection == 0;
   set_item_checked(state, cmd::kAllTracks, all);
-  set_check(state.controls.allTracksButton, all);
+  set_button_check(state.controls.allTracksButton, all);
   for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
     const bool selected = !all && ((play.TrackMask >> k) & 1u);
     set_item_checked(state, cmd::kTrackFirst + k, selected);
-    set_check(state.controls.trackButtons[k], selected);
+    set_button_check(state.controls.trackButtons[k], selected);
   }
 }
 
@@ -51,9 +45,9 @@ void show_track_selection(ShellState& state) {
 void show_chord_modes(ShellState& state) {
   const Settings& settings = state.engine.settings;
   set_item_checked(state, cmd::kMidiStandard, settings.play.MidiStandard == 1);
-  set_check(state.controls.standardButton, settings.play.MidiStandard == 1);
+  set_button_check(state.controls.standardButton, settings.play.MidiStandard == 1);
   set_item_checked(state, cmd::kTrackSplit, settings.play.TrackSplit == 1);
-  set_check(state.controls.splitButton, settings.play.TrackSplit == 1);
+  set_button_check(state.controls.splitButton, settings.play.TrackSplit == 1);
   set_item_checked(state, cmd::kPseudoChord, settings.conv.pseudo_chord_mode());
   set_item_enabled(state, cmd::kThreeTimes,
                    three_times_enabled(state.load.songLoaded, state.load.inputType, settings.play.MidiStandard));

@@ -61,10 +61,6 @@ void set_bitmap(HWND button, const char* name) {
   SendMessageW(button, kCgSetBitmap, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
-void set_check(HWND button, bool checked) {
-  SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
 void label_track_buttons(ShellState& state, const LoadButtonStates& buttons) {
   for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
     SetWindowTextW(state.controls.trackButtons[k], widen(track_label(state.engine.song, k)).c_str());
@@ -73,8 +69,8 @@ void label_track_buttons(ShellState& state, const LoadButtonStates& buttons) {
   EnableWindow(state.controls.allTracksButton, buttons.allTracks);
   EnableWindow(state.controls.standardButton, buttons.standard);
   EnableWindow(state.controls.splitButton, buttons.split);
-  set_check(state.controls.standardButton, state.engine.settings.play.MidiStandard == 1);
-  set_check(state.controls.splitButton, state.engine.settings.play.TrackSplit == 1);
+  set_button_check(state.controls.standardButton, state.engine.settings.play.MidiStandard == 1);
+  set_button_check(state.controls.splitButton, state.engine.settings.play.TrackSplit == 1);
 }
 
 void fill_lists(ShellState& state) {
@@ -98,6 +94,10 @@ void release_temporary_file(ShellState& state) {
 }
 
 }  // namespace
+
+void set_button_check(HWND button, bool checked) {
+  SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
 
 void set_song_buttons(ShellState& state, bool ok) {
   const int count = state.playlist.count();
