@@ -306,10 +306,13 @@ void on_left_down(HWND hwnd, ButtonState& s) {
 }
 
 void on_left_up(HWND hwnd, ButtonState& s) {
-  if (GetCapture() == hwnd) ReleaseCapture();
+  // Only a release that ends a press of this button is a click: a button-up
+  // whose press went elsewhere (or whose capture was taken away) fires nothing.
+  const bool wasPressed = s.pressed;
   s.pressed = false;
+  if (GetCapture() == hwnd) ReleaseCapture();
   InvalidateRect(hwnd, nullptr, FALSE);
-  notify_parent(hwnd, WM_COMMAND);
+  if (wasPressed) notify_parent(hwnd, WM_COMMAND);
 }
 
 void on_capture_lost(HWND hwnd, ButtonState& s) {

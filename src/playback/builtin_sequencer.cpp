@@ -147,6 +147,8 @@ class BuiltinSequencer final : public SequencerDevice {
 
   std::wstring error_text(int code) override { return builtin_error_text(code); }
 
+  bool is_open_device(long deviceId) override { return deviceId == static_cast<long>(id_); }
+
   // The worker halts the schedule before it posts the end notification, so
   // while the schedule plays, no notification of this play has been posted.
   bool play_in_progress() override {

@@ -110,6 +110,8 @@ class MciSequencer final : public SequencerDevice {
     return ok ? clamp_to_long(value) : 0;
   }
 
+  bool is_open_device(long deviceId) override { return device_ != 0 && deviceId == static_cast<long>(device_); }
+
   std::wstring error_text(int code) override {
     wchar_t text[kErrorTextSize] = {};
     if (!mciGetErrorStringW(static_cast<MCIERROR>(code), text, kErrorTextSize)) {

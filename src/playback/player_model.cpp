@@ -119,7 +119,9 @@ void SequencerPlayer::pause(bool close) {
   host_.stop_tick_timer();
 }
 
-void SequencerPlayer::notify(int code) {
+void SequencerPlayer::notify(int code, std::optional<long> deviceId) {
+  // A device closed since has nothing to say about the one playing now.
+  if (deviceId && !device_.is_open_device(*deviceId)) return;
   if (state_ == PlayerState::Playing) poll_position();
   // Superseded, aborted and failed plays (a stop or pause closes the device
   // while it plays) leave the state alone: only the end of the song stops.

@@ -51,6 +51,14 @@ class SequencerDevice {
   // play has started; while that play is still going, it is not its end.
   // A device that cannot tell answers false.
   virtual bool play_in_progress() { return false; }
+  // True when a notification carrying this device id comes from the device
+  // open now. The end of a device closed since (its play was stopped, and a
+  // new file opened) must not stop the play that followed it. A device that
+  // cannot tell answers true.
+  virtual bool is_open_device(long deviceId) {
+    (void)deviceId;
+    return true;
+  }
 };
 
 // What the player asks of the window.
@@ -83,8 +91,8 @@ class SequencerPlayer {
   // Stops the device and remembers the position; closes it, or holds it open
   // (scroll-bar drags).
   void pause(bool close);
-  // MM_MCINOTIFY.
-  void notify(int code);
+  // MM_MCINOTIFY with the id of the device that sent it (none: unknown).
+  void notify(int code, std::optional<long> deviceId = std::nullopt);
 
   PlayerState state() const { return state_; }
   // The window sets Paused itself after probing the length for a scroll.

@@ -21,6 +21,7 @@ class FakeDevice : public mel::SequencerDevice {
     ++opens;
     if (openError != 0) return openError;
     isOpen = true;
+    id = nextId++;  // a device that hands out ids as MCI does, one per open
     pos = 0;
     return mel::kDeviceOk;
   }
@@ -56,8 +57,11 @@ class FakeDevice : public mel::SequencerDevice {
   }
   std::wstring error_text(int code) override { return L"error " + std::to_wstring(code); }
   bool play_in_progress() override { return tellsProgress && playing && pos < len; }
+  bool is_open_device(long deviceId) override { return isOpen && deviceId == id; }
 
   bool tellsProgress = false;  // like the built-in device; the MCI one cannot tell
+  long id = 0;
+  long nextId = 1;
   bool isOpen = false;
   bool playing = false;
   long pos = 0;
@@ -255,6 +259,27 @@ TEST_F(SequencerPlayerTest, AnEndNotificationOfAnEarlierPlayLeavesTheNewPlayGoin
   player.notify(mel::kNotifySuccessful);
   EXPECT_EQ(player.state(), PlayerState::Stopped);
   EXPECT_EQ(host.endSignals, 1);
+}
+
+// The MCI device cannot tell whether its play is still going; the id in the
+// notification tells which device ended. A device closed by a stop and
+// followed by a new open and play must not stop that play with its end.
+TEST_F(SequencerPlayerTest, AnEndNotificationOfAClosedDeviceLeavesTheNextPlayGoing) {
+  play_to(63);
+  const long closedDevice = device.id;
+  player.stop();
+  player.play_from_start();
+  ASSERT_EQ(player.state(), PlayerState::Playing);
+  ASSERT_NE(device.id, closedDevice);
+
+  player.notify(mel::kNotifySuccessful, closedDevice);
+  EXPECT_EQ(player.state(), PlayerState::Playing);
+  EXPECT_EQ(host.endSignals, 1);  // the user's stop alone
+
+  device.pos = 64;
+  player.notify(mel::kNotifySuccessful, device.id);
+  EXPECT_EQ(player.state(), PlayerState::Stopped);
+  EXPECT_EQ(host.endSignals, 2);
 }
 
 // Repeat and next-song start a new play from inside the end signal.

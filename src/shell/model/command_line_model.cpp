@@ -7,9 +7,12 @@ constexpr auto kQuote = static_cast<NativeText::value_type>('"');
 constexpr auto kSpace = static_cast<NativeText::value_type>(' ');
 
 void parse_quoted(const NativeText& text, PlaylistSink& sink) {
-  // The name is the text without its first and last character.
+  // The name is the text without its first and last character. A lone quote
+  // names nothing, and a name too long for a playlist slot is refused whole.
   if (text.size() < 2) return;
-  const std::filesystem::path name(text.substr(1, text.size() - 2));
+  const std::size_t length = text.size() - 2;
+  if (length == 0 || length > kMaxQuotedNameLength) return;
+  const std::filesystem::path name(text.substr(1, length));
   if (!sink.full() && sink.exists(name)) sink.append(name);
 }
 

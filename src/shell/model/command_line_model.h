@@ -13,6 +13,8 @@ using NativeText = std::filesystem::path::string_type;
 
 // Longest candidate the scan keeps, in characters.
 constexpr std::size_t kMaxCandidateLength = 256;
+// Longest name in double quotes: a 256-byte slot with its terminator.
+constexpr std::size_t kMaxQuotedNameLength = 255;
 
 // Where the accepted entries go, and what the scan asks of the file system.
 class PlaylistSink {

@@ -49,4 +49,6 @@ void key_up(KeyState& keys, int scanCode) {
   if (scanCode == kScanCtrl) keys.ctrlDown = false;
 }
 
+void keyboard_focus_lost(KeyState& keys) { keys.ctrlDown = false; }
+
 }  // namespace mel

@@ -23,5 +23,9 @@ struct KeyCommand {
 // track; Space plays or, while playing, pauses; the period key stops.
 KeyCommand key_down_command(KeyState& keys, int scanCode, bool playing);
 void key_up(KeyState& keys, int scanCode);
+// The window lost the keyboard: a Ctrl released elsewhere never reaches it,
+// so the mark goes now rather than turning the next plain letter into a
+// shortcut.
+void keyboard_focus_lost(KeyState& keys);
 
 }  // namespace mel

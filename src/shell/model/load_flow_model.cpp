@@ -185,13 +185,18 @@ void remember_recent(std::vector<fs::path>& recent, const fs::path& path) {
   recent.insert(recent.begin(), path);
 }
 
-std::vector<PopupEntry> recent_popup(const std::vector<fs::path>& recent) {
+std::vector<PopupEntry> recent_popup(const std::vector<fs::path>& recent, bool firstIsCurrent) {
   std::vector<PopupEntry> entries;
   const std::size_t count = std::min(recent.size(), static_cast<std::size_t>(kRecentCapacity));
-  for (std::size_t i = 1; i < count; ++i) {
-    entries.push_back({cmd::kRecentFirst + static_cast<int>(i) - 1, recent[i]});
+  const std::size_t first = firstIsCurrent ? 1 : 0;
+  for (std::size_t i = first; i < count && entries.size() < static_cast<std::size_t>(cmd::kPopupLength); ++i) {
+    entries.push_back({cmd::kRecentFirst + static_cast<int>(i - first), recent[i]});
   }
   return entries;
+}
+
+std::size_t recent_entry_for_command(int id, bool firstIsCurrent) {
+  return static_cast<std::size_t>(id - cmd::kRecentFirst) + (firstIsCurrent ? 1 : 0);
 }
 
 fs::path name_and_extension(const fs::path& path) { return path.filename(); }

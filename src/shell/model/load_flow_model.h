@@ -77,8 +77,12 @@ std::vector<PopupEntry> next_popup(const std::vector<std::filesystem::path>& pla
 // Puts path at the top of the recent list (case-insensitive match moves the
 // entry up; a new one pushes the others down; at most 11 are kept).
 void remember_recent(std::vector<std::filesystem::path>& recent, const std::filesystem::path& path);
-// Ids 1201.. for entries 1..count-1 (the current file is not listed).
-std::vector<PopupEntry> recent_popup(const std::vector<std::filesystem::path>& recent);
+// Ids 1201.. for entries 1..count-1: entry 0 is the current file and is not
+// listed. With no current file (an open that added nothing), entry 0 is the
+// file just unloaded and is listed too, from 1201 on.
+std::vector<PopupEntry> recent_popup(const std::vector<std::filesystem::path>& recent, bool firstIsCurrent = true);
+// The recent entry a popup id opens (the same numbering).
+std::size_t recent_entry_for_command(int id, bool firstIsCurrent);
 
 // The file-name part shown in captions and popups: name and extension.
 std::filesystem::path name_and_extension(const std::filesystem::path& path);

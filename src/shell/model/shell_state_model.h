@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "playback/play_modes_model.h"
 #include "playback/player_model.h"
 #include "shell/model/menu_model.h"
 
@@ -36,6 +37,10 @@ struct PlaylistState {
     return index_inside() ? entries[currentIndex] : std::filesystem::path();
   }
 };
+
+// Ticks (100 ms each) the counter keeps a title or message before it shows
+// the position again.
+constexpr int kCounterHoldTicks = 5;
 
 // What the window shows and the layout's bookkeeping.
 struct DisplayState {
@@ -64,6 +69,7 @@ struct PlaybackState {
   std::unique_ptr<PlayerHost> host;
   std::unique_ptr<SequencerPlayer> player;
   bool intro = false;            // intro play
+  HoldFlag hold = HoldFlag::None;  // a key/tempo press or a scroll-bar drag holds the player
   int endOfPlaybackSignals = 0;  // how many times the player said it stopped
 };
 

@@ -14,4 +14,12 @@ void on_play_command(ShellState& state, int id, LPARAM lParam);
 // doNotStart, starts playing it.
 void load_entry(ShellState& state, bool doNotStart);
 
+// A key or tempo button went down (WM_USER+101), or its repeat timer ticked
+// (fromButton false): one step, the counter says the new value, and the next
+// repeat is timed.
+void on_key_tempo_pressed(ShellState& state, int id, bool fromButton);
+
+// WM_HSCROLL of the position scroll bar.
+void on_position_scroll(ShellState& state, int code, int thumbPosition);
+
 }  // namespace mel

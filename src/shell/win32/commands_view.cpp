@@ -43,9 +43,9 @@ void load_settings_file(ShellState& state) {
   // Topmost and the track-selection style follow the file through their
   // commands, which also set the window and the buttons.
   state.settings.topmost = window_is_topmost(state) ? 1 : 0;
-  if (loaded.topmost != state.settings.topmost) on_command(state, cmd::kTopmost, 0);
+  if (loaded.topmost != state.settings.topmost) run_command(state, cmd::kTopmost, 0);
   state.engine.settings.play.MultiTrackSelect = multiTrackSelect;
-  if ((loaded.addtrac == 1) != (multiTrackSelect == 1)) on_command(state, cmd::kMultiTrackSelect, 0);
+  if ((loaded.addtrac == 1) != (multiTrackSelect == 1)) run_command(state, cmd::kMultiTrackSelect, 0);
   install_settings_items(state);
 }
 

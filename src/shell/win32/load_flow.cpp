@@ -12,6 +12,7 @@
 #include "shell/model/shell_rules_model.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/shell_menu.h"
+#include "shell/win32/shell_sources.h"
 #include "shell/win32/win_text.h"
 
 namespace mel {
@@ -60,10 +61,6 @@ void set_bitmap(HWND button, const char* name) {
   SendMessageW(button, kCgSetBitmap, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
-void set_check(HWND button, bool checked) {
-  SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
 void label_track_buttons(ShellState& state, const LoadButtonStates& buttons) {
   for (int k = 0; k < cmd::kTrackButtonCount; ++k) {
     SetWindowTextW(state.controls.trackButtons[k], widen(track_label(state.engine.song, k)).c_str());
@@ -72,8 +69,8 @@ void label_track_buttons(ShellState& state, const LoadButtonStates& buttons) {
   EnableWindow(state.controls.allTracksButton, buttons.allTracks);
   EnableWindow(state.controls.standardButton, buttons.standard);
   EnableWindow(state.controls.splitButton, buttons.split);
-  set_check(state.controls.standardButton, state.engine.settings.play.MidiStandard == 1);
-  set_check(state.controls.splitButton, state.engine.settings.play.TrackSplit == 1);
+  set_button_check(state.controls.standardButton, state.engine.settings.play.MidiStandard == 1);
+  set_button_check(state.controls.splitButton, state.engine.settings.play.TrackSplit == 1);
 }
 
 void fill_lists(ShellState& state) {
@@ -82,7 +79,7 @@ void fill_lists(ShellState& state) {
   // An open that added nothing leaves no current file: there is nothing to
   // remember, and an empty name would show as a blank recent item.
   if (!state.playlist.currentFile.empty()) remember_recent(state.playlist.recent, state.playlist.currentFile);
-  fill_popup(state.controls.recentPopup, recent_popup(state.playlist.recent));
+  fill_popup(state.controls.recentPopup, recent_popup(state.playlist.recent, !state.playlist.currentFile.empty()));
 }
 
 void set_caption(ShellState& state, int inputType) {
@@ -97,6 +94,10 @@ void release_temporary_file(ShellState& state) {
 }
 
 }  // namespace
+
+void set_button_check(HWND button, bool checked) {
+  SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
 
 void set_song_buttons(ShellState& state, bool ok) {
   const int count = state.playlist.count();
@@ -171,15 +172,16 @@ void create_file(ShellState& state, int outputKind) {
   }
   if (!chosen) return;
   const int kind = adjust_dot_i_kind(outputKind, name);
-  if (kind != kOutputPlaylist) {
+  bool written = true;
+  if (kind == kOutputPlaylist) {
+    written = write_playlist_file(state.playlist, name);
+  } else {
     state.engine.settings.play.ForPlayback = 0;
-    const DispatchStatus status = state.engine.dispatch(input, name, type, kind);
+    written = state.engine.dispatch(input, name, type, kind) != DispatchStatus::WriteFailed;
     state.engine.settings.play.ForPlayback = 1;
-    // The one failure a user must hear of: the file asked for was not written.
-    if (status == DispatchStatus::WriteFailed) {
-      show_message(state, "ファイルを作成できませんでした。", kProductName, MB_OK | MB_ICONWARNING);
-    }
   }
+  // The one failure a user must hear of: the file asked for was not written.
+  if (!written) show_message(state, "ファイルを作成できませんでした。", kProductName, MB_OK | MB_ICONWARNING);
   state.playlist.lastCreated = name;
 }
 

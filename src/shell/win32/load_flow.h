@@ -20,6 +20,9 @@ bool open_file_dialog(ShellState& state, std::filesystem::path& name);
 // The save dialog for a proposed path; remembers the folder chosen.
 bool save_file_dialog(ShellState& state, std::filesystem::path& name, int outputKind);
 
+// Checks or unchecks a panel button.
+void set_button_check(HWND button, bool checked);
+
 // The bitmap buttons that have a greyed look, set live or greyed.
 void set_song_buttons(ShellState& state, bool ok);
 

@@ -11,6 +11,7 @@
 #include "shell/model/key_map_model.h"
 #include "shell/model/layout_model.h"
 #include "shell/model/load_flow_model.h"
+#include "shell/win32/commands_play.h"
 #include "shell/win32/load_flow.h"
 #include "shell/win32/shell_commands.h"
 #include "shell/win32/shell_menu.h"
@@ -182,7 +183,7 @@ void disable_song_controls(ShellState& state) {
 
 // One pass of the start-up initialisation.
 void initialisation_pass(ShellState& state) {
-  on_command(state, cmd::kLoadSettings, 0);
+  run_command(state, cmd::kLoadSettings, 0);
   state.engine.settings.writers.mfiTrackMerge = 1;
   relayout_now(state, kRelayoutRecompute);
   if (!state.controls.hollowBrush) {
@@ -285,12 +286,12 @@ bool on_create(ShellState& state) {
   }
   state.engine.ReloadRequest = kReloadReadFile;
   state.playlist.currentIndex = 0;
-  on_command(state, cmd::kLoadEntry, state.settings.autoplay ? 0 : 1);
+  run_command(state, cmd::kLoadEntry, state.settings.autoplay ? 0 : 1);
   return true;
 }
 
 void on_destroy(ShellState& state) {
-  if (key_is_down(VK_CONTROL) || state.settings.autosetsave == 1) on_command(state, cmd::kSaveSettings, 0);
+  if (key_is_down(VK_CONTROL) || state.settings.autosetsave == 1) run_command(state, cmd::kSaveSettings, 0);
   if (state.playback.player && state.playback.player->state() == PlayerState::Playing) state.playback.player->stop();
   if (state.playback.player) state.playback.player->set_file({});
   if (state.controls.menu && GetMenu(state.hwnd) != state.controls.menu) DestroyMenu(state.controls.menu);
@@ -442,13 +443,17 @@ void on_tick(ShellState& state) {
   if (player.length() > 0 && player.position() < player.length()) {
     set_counter_text(state, counter_position_text(player.position(), player.length(), state.engine.song.title));
   }
-  const int count = state.playlist.count();
-  if (IsWindowEnabled(state.hwnd) && player.position() > 100 && count > 1 && state.playback.intro) {
-    if (state.playlist.currentIndex + 1 < count) {
-      post_command(state, cmd::kNext);
-    } else if (state.settings.loop) {
-      post_command(state, cmd::kFirst);
-    }
+  IntroTick tick;
+  tick.position = player.position();
+  tick.windowEnabled = IsWindowEnabled(state.hwnd) != 0;
+  tick.intro = state.playback.intro;
+  tick.loop = state.settings.loop == 1;
+  tick.count = state.playlist.count();
+  tick.index = state.playlist.currentIndex;
+  switch (intro_move(tick)) {
+    case IntroMove::Next: post_command(state, cmd::kNext); break;
+    case IntroMove::First: post_command(state, cmd::kFirst); break;
+    case IntroMove::None: break;
   }
 }
 
@@ -460,32 +465,31 @@ void on_end_of_playback(ShellState& state) {
   set_counter_text(state, "");
   SetScrollPos(state.controls.scroll, SB_CTL, 0, TRUE);
   state.display.counterHold = 0;
-  const int count = state.playlist.count();
-  const bool loop = state.settings.loop == 1;
-  const bool finished = player.position() == player.length() && (IsWindowEnabled(state.hwnd) || (loop && count == 1));
-  const bool exitAfterPlay = (state.display.controlFlags & kFlagExitAfterPlay) != 0;
-  if (finished && count < 2) {
-    if (loop) {
-      post_command(state, cmd::kPlay);
-    } else if (exitAfterPlay) {
-      close_main_window(state);
-    }
-  } else if (finished) {
-    if (state.playlist.currentIndex + 1 < count || loop) {
-      state.playlist.currentIndex = (state.playlist.currentIndex + 1) % count;
+  EndOfPlayback end;
+  end.position = player.position();
+  end.length = player.length();
+  end.windowEnabled = IsWindowEnabled(state.hwnd) != 0;
+  end.loop = state.settings.loop == 1;
+  end.exitAfterPlay = (state.display.controlFlags & kFlagExitAfterPlay) != 0;
+  end.count = state.playlist.count();
+  end.index = state.playlist.currentIndex;
+  const EndDecision decision = decide_end_of_playback(end);
+  switch (decision.action) {
+    case EndAction::PlayAgain: post_command(state, cmd::kPlay); break;
+    case EndAction::LoadNext:
+      state.playlist.currentIndex = decision.nextIndex;
       post_command(state, cmd::kLoadEntry, 0);
-    } else if (exitAfterPlay) {
-      close_main_window(state);
-    }
-  } else {
-    clear_exit_after_play(state);
+      break;
+    case EndAction::CloseWindow: close_main_window(state); break;
+    case EndAction::ClearExitAfterPlay: clear_exit_after_play(state); break;
+    case EndAction::None: break;
   }
   player.set_position(0);
 }
 
-void on_mci_notify(ShellState& state, int code) {
+void on_mci_notify(ShellState& state, int code, long deviceId) {
   const bool wasPlaying = state.playback.player->state() == PlayerState::Playing;
-  state.playback.player->notify(code);
+  state.playback.player->notify(code, deviceId);
   // Only the end of the play in progress puts the title back: a notification
   // the player set aside (one of an earlier play) leaves the counter alone.
   const bool ended = wasPlaying && state.playback.player->state() != PlayerState::Playing;
@@ -501,7 +505,24 @@ int scan_code_of(LPARAM lParam) { return static_cast<int>((lParam >> 16) & 0xFF)
 void on_key_down(ShellState& state, LPARAM lParam) {
   const bool playing = state.playback.player->state() == PlayerState::Playing;
   const KeyCommand command = key_down_command(state.keys, scan_code_of(lParam), playing);
-  if (command.id != 0) post_command(state, command.id, command.lParam);
+  // A key is the user's command, as the menu's would be.
+  if (command.id != 0) PostMessageW(state.hwnd, WM_COMMAND, command.id, command.lParam);
+}
+
+bool is_repeat_timer(WPARAM id) {
+  return id >= cmd::kKeyDown + kRepeatTimerOffset && id <= cmd::kTempoUp + kRepeatTimerOffset;
+}
+
+void on_timer(ShellState& state, WPARAM id) {
+  if (is_repeat_timer(id)) {
+    on_key_tempo_pressed(state, static_cast<int>(id - kRepeatTimerOffset), false);
+  } else {
+    on_tick(state);
+  }
+}
+
+void on_button_pressed(ShellState& state, int id) {
+  if (id >= cmd::kKeyDown && id <= cmd::kTempoUp) on_key_tempo_pressed(state, id, true);
 }
 
 // ---------------------------------------------------------------------------
@@ -612,11 +633,18 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wParam,
       on_key_down(*state, lParam);
       return 0;
     case WM_KEYUP: key_up(state->keys, scan_code_of(lParam)); return 0;
-    case WM_TIMER:
-      if (wParam == kTickTimer || wParam == 0) on_tick(*state);
+    case WM_KILLFOCUS: keyboard_focus_lost(state->keys); return 0;
+    case kMsgOwnCommand: run_command(*state, static_cast<int>(wParam), lParam); return 0;
+    case WM_TIMER: on_timer(*state, wParam); return 0;
+    case WM_HSCROLL:
+      if (reinterpret_cast<HWND>(lParam) == state->controls.scroll) {
+        on_position_scroll(*state, LOWORD(wParam), HIWORD(wParam));
+      }
       return 0;
+    case WM_DROPFILES: on_drop_files(*state, reinterpret_cast<HDROP>(wParam)); return 0;
+    case kCgNotifyPressed: on_button_pressed(*state, static_cast<int>(wParam)); return 0;
     case MM_MCINOTIFY:
-      on_mci_notify(*state, static_cast<int>(wParam));
+      on_mci_notify(*state, static_cast<int>(wParam), static_cast<long>(lParam));
       return 0;
     case kMsgEndOfPlayback: on_end_of_playback(*state); return 0;
     case kCgNotifyRightClicked: on_button_right_clicked(*state, static_cast<int>(wParam)); return 0;
@@ -705,7 +733,7 @@ void show_title_on_counter(ShellState& state) { set_counter_text(state, state.en
 
 void send_command(ShellState& state, int id, LPARAM lParam) { SendMessageW(state.hwnd, WM_COMMAND, id, lParam); }
 
-void post_command(ShellState& state, int id, LPARAM lParam) { PostMessageW(state.hwnd, WM_COMMAND, id, lParam); }
+void post_command(ShellState& state, int id, LPARAM lParam) { PostMessageW(state.hwnd, kMsgOwnCommand, id, lParam); }
 
 void clear_exit_after_play(ShellState& state) { state.display.controlFlags &= ~kFlagExitAfterPlay; }
 

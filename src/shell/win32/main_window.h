@@ -41,6 +41,8 @@ void show_title_on_counter(ShellState& state);
 
 // Sends a command to the window itself, as the menu would.
 void send_command(ShellState& state, int id, LPARAM lParam = 0);
+// Posts one of the window's own steps: it runs later, as the window's and not
+// the user's command.
 void post_command(ShellState& state, int id, LPARAM lParam = 0);
 
 // The exit-after-play bit.

@@ -14,6 +14,10 @@ namespace mel {
 
 void on_command(ShellState& state, int id, LPARAM lParam) {
   if (clears_exit_after_play(id)) clear_exit_after_play(state);
+  run_command(state, id, lParam);
+}
+
+void run_command(ShellState& state, int id, LPARAM lParam) {
   switch (cmd::command_area(id)) {
     case cmd::CommandArea::Play: on_play_command(state, id, lParam); return;
     case cmd::CommandArea::Files: on_files_command(state, id, lParam); return;

@@ -11,6 +11,10 @@ namespace mel {
 // handled it when the player's call returns).
 constexpr UINT kMsgEndOfPlayback = WM_USER;
 
+// A command the window posted to itself (wParam the id): run as its own
+// step, not as the user's.
+constexpr UINT kMsgOwnCommand = WM_APP + 1;
+
 // The position poll: runs while the player plays.
 constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTickPeriodMs = 100;

@@ -78,6 +78,17 @@ TEST(CommandLine, StopsWhenThePlaylistIsFullAndDropsOverlongCandidates) {
   EXPECT_EQ(longName.entries, (std::vector<std::string>{"z.mid"}));
 }
 
+TEST(CommandLine, AQuotedNameTooLongForASlotIsRefused) {
+  const std::string fits(255, 'f');
+  const std::string overlong(256, 'o');
+  FakePlaylist sink;
+  sink.files = {{fits, 5}, {overlong, 5}};
+  parse_command_line(native("\"" + fits + "\""), sink);
+  parse_command_line(native("\"" + overlong + "\""), sink);
+  parse_command_line(native("\"\""), sink);  // two quotes and no name
+  EXPECT_EQ(sink.entries, (std::vector<std::string>{fits + "!"}));
+}
+
 TEST(CommandLine, ExtraSpacesBetweenNamesSeparateThem) {
   FakePlaylist sink;
   sink.files = {{"a.mid", 5}, {"b.mid", 5}};

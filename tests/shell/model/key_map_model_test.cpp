@@ -54,5 +54,12 @@ TEST(KeyMapTest, CtrlCountsAsDownOnlyUntilItsKeyUp) {
   EXPECT_EQ(key_down_command(keys, 20, false).id, 0);
 }
 
+TEST(KeyMapTest, CtrlReleasedInAnotherWindowDoesNotStick) {
+  KeyState keys;
+  key_down_command(keys, kScanCtrl, false);
+  keyboard_focus_lost(keys);  // its key-up went to the window that took the focus
+  EXPECT_EQ(key_down_command(keys, 24, false).id, 0);  // a plain O opens nothing
+}
+
 }  // namespace
 }  // namespace mel

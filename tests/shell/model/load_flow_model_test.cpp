@@ -155,6 +155,18 @@ TEST(LoadFlowModel, RecentListKeepsOneEntryPerFileAndElevenAtMost) {
   EXPECT_EQ(popup.front().path, fs::path("/m/12.mld"));
 }
 
+TEST(LoadFlowModel, WithNoCurrentFileTheFileJustUnloadedIsOfferedFirst) {
+  const std::vector<fs::path> recent = {"/m/unloaded.mld", "/m/older.mld"};
+  // An open that added nothing leaves no current file; entry 0 is the file
+  // that was playing until then.
+  const std::vector<PopupEntry> popup = recent_popup(recent, false);
+  ASSERT_EQ(popup.size(), 2u);
+  EXPECT_EQ(popup[0].id, 1201);
+  EXPECT_EQ(popup[0].path, fs::path("/m/unloaded.mld"));
+  EXPECT_EQ(recent_entry_for_command(1201, false), 0u);
+  EXPECT_EQ(recent_entry_for_command(1201, true), 1u);
+}
+
 TEST(LoadFlowModel, SaveDialogSpecs) {
   SaveDialogSetup mld = save_dialog_setup("/music/song.mld", kOutputMfi);
   EXPECT_EQ(mld.initialName, fs::path("song.mld"));

@@ -327,6 +327,21 @@ TEST_F(CgButton, ParentHearsPressReleaseAndRightClick) {
   EXPECT_EQ(notifications()[2].lparam, handle);
 }
 
+TEST_F(CgButton, ReleaseWithoutItsPressFiresNothing) {
+  HWND button = make_button(L"BITMAP_PLAY", mel::kCgStyleFixedColours, 25, 22);
+  ASSERT_NE(button, nullptr);
+  // A button-up whose press went to another window (dragged in from outside).
+  SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_TRUE(notifications().empty());
+
+  // A press whose capture another window took away is no click either.
+  SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  ASSERT_EQ(notifications().size(), 1u);
+  SendMessageW(button, WM_CAPTURECHANGED, 0, 0);
+  SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(notifications().size(), 1u);
+}
+
 TEST_F(CgButton, HintKeepsSixteenCharactersPerButton) {
   HWND first = make_button(L"BITMAP_PLAY", mel::kCgStyleFixedColours, 25, 22, 11);
   HWND second = make_button(L"BITMAP_STOP", mel::kCgStyleFixedColours, 25, 22, 12);
