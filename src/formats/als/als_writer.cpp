@@ -23,6 +23,8 @@ constexpr int kMaxNoteLimit = 32767;
 // The valid output keys the auto-fit aims at: 62-108 (up below 62 / 96).
 constexpr int kFitLowKey = 62;
 constexpr int kFitHighKey = 96;
+constexpr OctaveFitRange kFitRange{kFitLowKey, kFitHighKey, kFitLowKey + midi::kSemitonesPerOctave,
+                                  kFitHighKey + midi::kSemitonesPerOctave};
 // A pitch below the written range folds to ((pitch + 130) mod 12) + 2.
 constexpr int kLowFoldOffset = 130;
 
@@ -74,7 +76,7 @@ class AlsWriter {
  public:
   AlsWriter(const Score& score, const SongInfo& song, const Settings& settings, const AlsWriterSettings& als)
       : score_(score.bytes.data()),
-        spans_(walk_score_tracks(score)),
+        spans_(score_track_spans(score)),
         settings_(settings),
         als_(als),
         grid_(settings.conv.relnflg != 0 && settings.conv.l16nouse != 0 ? kCoarseGrid : kFineGrid),
@@ -89,7 +91,7 @@ class AlsWriter {
     int written = 0;
     for (std::size_t i = 0; i < spans_.size(); ++i) {
       int track = static_cast<int>(i) + 1;
-      if (!writes_track(settings_, track, i + 1 == spans_.size(), written > 0)) continue;
+      if (!track_is_written(settings_, track, i + 1 == spans_.size(), written == 0)) continue;
       ++written;
       write_part(spans_[i], written);
       if (written == 1 && !steps_.first_track_cut()) lastMark_ = 0;
@@ -115,7 +117,7 @@ class AlsWriter {
     parameter_ = static_cast<uint8_t>(tempo / kTempoParameterScale + kTempoParameterBase);
   }
 
-  void write_part(const ScoreTrackSpan& span, int number) {
+  void write_part(const TrackSpan& span, int number) {
     out_.put(static_cast<uint8_t>(kTitleStart + number));
     out_.put(parameter_);
     steps_.begin_track(number == 1);
@@ -224,7 +226,7 @@ class AlsWriter {
   }
 
   const uint8_t* score_;
-  const std::vector<ScoreTrackSpan> spans_;
+  const std::vector<TrackSpan> spans_;
   const Settings& settings_;
   const AlsWriterSettings& als_;
   const int grid_;
@@ -233,7 +235,7 @@ class AlsWriter {
   ByteSink out_;
   uint8_t parameter_ = 0;
   std::size_t lastMark_ = 0;
-  ScoreTrackSpan span_;
+  TrackSpan span_;
   int octaveShift_ = 0;
 };
 
@@ -244,8 +246,7 @@ AlsWriterSettings als_dialog_values(const SongInfo& song, const Settings& settin
   als.title = song.title.substr(0, std::min(song.title.size(), kMaxTextLength));
   als.tempo = even_tempo(tempo_at_speed(song, settings));
   als.parts = std::clamp(settings.writers.alshmn, 1, kMaxParts);
-  als.key = fit_key_by_octaves(settings.play.KeyOffset, written_key_span(song, settings, als.parts), kFitLowKey,
-                               kFitHighKey);
+  als.key = fit_key_over_span(settings.play.KeyOffset, written_key_span(song, settings, als.parts), kFitRange);
   als.noteLimit = std::clamp(settings.writers.alsnum, 0, kMaxNoteLimit);
   return als;
 }

@@ -13,6 +13,7 @@
 #include "formats/shared/written_tracks.h"
 #include "midi/midi_bytes.h"
 #include "score/length_helpers.h"
+#include "score/key_fit.h"
 
 namespace mel {
 
@@ -84,17 +85,7 @@ int tempo_code_for(int tempo) {
   return static_cast<int>(kTempoByCode.size()) - 1;
 }
 
-int fit_key(int key, int lo, int hi) {
-  for (int n = 3; n >= 0; --n) {
-    int o = kSemitonesPerOctave * n;
-    if (lo + key < kFitLowest - o && hi + key <= kFitLowHighest - o) {
-      key += kSemitonesPerOctave;
-    } else if (lo + key >= kFitHighLowest + o && hi + key > kFitHighest + o) {
-      key -= kSemitonesPerOctave;
-    }
-  }
-  return key;
-}
+constexpr OctaveFitRange kFitRange{kFitLowest, kFitLowHighest, kFitHighLowest, kFitHighest};
 
 const char* escape_for(uint8_t b, bool mozio) {
   for (const TitleEscape& e : kTitleEscapes) {
@@ -339,7 +330,7 @@ DotiWriterSettings doti_dialog_values(const SongInfo& song, const Settings& sett
     hi = std::max(hi, song.highestPitch[i]);
   }
   d.key = settings.play.KeyOffset;
-  if (lo > 0) d.key = fit_key(d.key, lo, hi);
+  if (lo > 0) d.key = fit_key_by_octaves(d.key, lo, hi, kFitRange);
   d.noteLimit = std::clamp(settings.writers.mmdnum, 0, kMaxNoteLimit);
   return d;
 }

@@ -7,6 +7,7 @@
 #include "common/limits.h"
 #include "common/saturate.h"
 #include "formats/mfi/mfi_format.h"
+#include "score/key_fit.h"
 #include "score/length_helpers.h"
 
 namespace mel {
@@ -84,27 +85,15 @@ constexpr int kDefaultVoiceBase = 128;   // melody + 128: General MIDI banks
 constexpr int kProgramVoiceBase = 127;   // PerTrackProgram + 127
 constexpr int kMaxVoice = 255;
 
-int fit_key(int key, int lo, int hi, const MfiWriterSettings& m) {
-  for (int n = 3; n >= 0; --n) {
-    int o = kSemitonesPerOctave * n;
-    if (m.cmx) {
-      int a = m.four_byte_notes() ? kExtendedLowestKey : kSixteenChordLowestKey;
-      int b = m.four_byte_notes() ? kHighestOutputKey : kFitHighLimit;
-      if (lo + key < a - o && b - o >= hi + key) {
-        key += kSemitonesPerOctave;
-      } else if (lo + key >= o + kFitCmxLowerLimit && o + kHighestOutputKey < hi + key) {
-        key -= kSemitonesPerOctave;
-      }
-    } else {
-      int t = m.lowest_key();
-      if (lo + key < t - o && kFitHighLimit - o >= hi + key) {
-        key += kSemitonesPerOctave;
-      } else if (lo + key >= t + o + kSemitonesPerOctave && o + kHighestOutputKey < hi + key) {
-        key -= kSemitonesPerOctave;
-      }
-    }
+// The octave fit's bounds for the handset layout the dialog writes for.
+OctaveFitRange fit_range(const MfiWriterSettings& m) {
+  if (m.cmx) {
+    int riseBelow = m.four_byte_notes() ? kExtendedLowestKey : kSixteenChordLowestKey;
+    int riseTop = m.four_byte_notes() ? kHighestOutputKey : kFitHighLimit;
+    return {riseBelow, riseTop, kFitCmxLowerLimit, kHighestOutputKey};
   }
-  return key;
+  int lowest = m.lowest_key();
+  return {lowest, kFitHighLimit, lowest + kSemitonesPerOctave, kHighestOutputKey};
 }
 
 }  // namespace
@@ -152,7 +141,7 @@ MfiWriterSettings mfi_dialog_values(const SongInfo& song, const Settings& settin
     hi = std::max(hi, song.highestPitch[i]);
   }
   m.key = settings.play.KeyOffset;
-  if (lo > 0) m.key = fit_key(m.key, lo, hi, m);
+  if (lo > 0) m.key = fit_key_by_octaves(m.key, lo, hi, fit_range(m));
   m.key = std::clamp(m.key, kMinKey, kMaxKey);
   return m;
 }

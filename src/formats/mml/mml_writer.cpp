@@ -9,6 +9,7 @@
 #include "formats/mml/mml_format.h"
 #include "midi/midi_bytes.h"
 #include "score/length_helpers.h"
+#include "score/key_fit.h"
 
 namespace mel {
 
@@ -71,18 +72,8 @@ std::vector<int> written_of(int count, const Settings& settings) {
   return tracks;
 }
 
-// Moves the key by octaves towards the keys the compiler plays.
-int fit_mml2mmf_key(int key, int lo, int hi) {
-  for (int n = 3; n >= 0; --n) {
-    int o = kSemitonesPerOctave * n;
-    if (lo + key < kFitLowest - o && hi + key <= kFitLowTop - o) {
-      key += kSemitonesPerOctave;
-    } else if (lo + key >= kFitHighBottom + o && hi + key > kFitHighest + o) {
-      key -= kSemitonesPerOctave;
-    }
-  }
-  return key;
-}
+// The key moves by octaves towards the keys the compiler plays.
+constexpr OctaveFitRange kMml2MmfFitRange{kFitLowest, kFitLowTop, kFitHighBottom, kFitHighest};
 
 // The drum voices: none without a rhythm track; otherwise one per drum key
 // while they fit beside the programs, else what the programs leave.
@@ -131,7 +122,7 @@ MmlWriterSettings mml2mmf_dialog_values(const SongInfo& song, const Settings& se
     lo = lo == 0 ? song.lowestPitch[i] : std::min(lo, song.lowestPitch[i]);
     hi = std::max(hi, song.highestPitch[i]);
   }
-  if (lo > 0) m.key = fit_mml2mmf_key(m.key, lo, hi);
+  if (lo > 0) m.key = fit_key_by_octaves(m.key, lo, hi, kMml2MmfFitRange);
   m.rhythmVoices = rhythm_voices(song, considered);
   return m;
 }

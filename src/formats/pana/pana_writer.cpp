@@ -21,6 +21,8 @@ constexpr int kMaxNoteLimit = 160;
 // The valid output keys the auto-fit aims at: 72-107 (up below 72 / 95).
 constexpr int kFitLowKey = 72;
 constexpr int kFitHighKey = 95;
+constexpr OctaveFitRange kFitRange{kFitLowKey, kFitHighKey, kFitLowKey + midi::kSemitonesPerOctave,
+                                  kFitHighKey + midi::kSemitonesPerOctave};
 
 // A note stops once the output has passed kNoteBound; a new track begins
 // only while the output is at most kTrackBound.
@@ -59,7 +61,7 @@ class PanaWriter {
  public:
   PanaWriter(const Score& score, const SongInfo& song, const Settings& settings, const PanaWriterSettings& pana)
       : score_(score.bytes.data()),
-        spans_(walk_score_tracks(score)),
+        spans_(score_track_spans(score)),
         settings_(settings),
         pana_(pana),
         steps_(song, settings, pana.startCounter, pana.endCounter, note_limit(pana.noteLimit), {kGrid, kTripletGrid}),
@@ -72,7 +74,7 @@ class PanaWriter {
     int written = 0;
     for (std::size_t i = 0; i < spans_.size(); ++i) {
       int track = static_cast<int>(i) + 1;
-      if (!writes_track(settings_, track, i + 1 == spans_.size(), written > 0)) continue;
+      if (!track_is_written(settings_, track, i + 1 == spans_.size(), written == 0)) continue;
       write_track(spans_[i], written);
       ++written;
       if (out_.pos() > kTrackBound || written >= kWrittenTracks) break;
@@ -99,7 +101,7 @@ class PanaWriter {
 
  private:
   // index: 0 for the first written track.
-  void write_track(const ScoreTrackSpan& span, int index) {
+  void write_track(const TrackSpan& span, int index) {
     std::size_t chunk = out_.pos();
     out_.put(static_cast<uint8_t>(kFirstTrackTag + index));
     out_.put(0);  // the length, set when the track ends
@@ -183,7 +185,7 @@ class PanaWriter {
   }
 
   const uint8_t* score_;
-  const std::vector<ScoreTrackSpan> spans_;
+  const std::vector<TrackSpan> spans_;
   const Settings& settings_;
   const PanaWriterSettings& pana_;
   MelodyTrackSteps steps_;
@@ -197,8 +199,7 @@ class PanaWriter {
 PanaWriterSettings pana_dialog_values(const SongInfo& song, const Settings& settings) {
   PanaWriterSettings pana;
   pana.tempo = kTempos[tempo_code(std::max(1, tempo_at_speed(song, settings)))];
-  pana.key = fit_key_by_octaves(settings.play.KeyOffset, written_key_span(song, settings, kWrittenTracks), kFitLowKey,
-                                kFitHighKey);
+  pana.key = fit_key_over_span(settings.play.KeyOffset, written_key_span(song, settings, kWrittenTracks), kFitRange);
   pana.noteLimit = kDialogNoteLimit;
   return pana;
 }

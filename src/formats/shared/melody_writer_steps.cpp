@@ -13,41 +13,15 @@ namespace {
 // Target units: 960 to the whole note, 60 to a counter step (a sixteenth).
 constexpr int kUnitsPerWhole = kWholeNoteUnits;
 constexpr int kUnitsPerStep = kWholeNoteUnits / 16;
-// The auto-fit tries moves of up to this many octaves, largest first.
-constexpr int kFitOctaves = 3;
 
 }  // namespace
-
-std::vector<ScoreTrackSpan> walk_score_tracks(const Score& score) {
-  std::vector<ScoreTrackSpan> spans;
-  const uint8_t* bytes = score.bytes.data();
-  std::size_t length = std::min(score.length, score.bytes.size());
-  std::size_t pos = kFirstTrackOffset;
-  while (static_cast<int>(spans.size()) < kMaxTracks) {
-    ScoreTrackSpan span{pos, pos};
-    ScoreEvent ev = decode_score_event(bytes, length, pos);
-    while (ev.kind != ScoreEvent::EndOfTrack && ev.kind != ScoreEvent::EndOfScore) {
-      pos += ev.size;
-      ev = decode_score_event(bytes, length, pos);
-    }
-    span.end = pos;
-    spans.push_back(span);
-    if (ev.kind == ScoreEvent::EndOfScore) break;
-    ++pos;  // past the EndOfTrack
-  }
-  return spans;
-}
-
-bool writes_track(const Settings& settings, int track, bool last, bool anyWritten) {
-  return settings.conv.pseudo_chord_mode() || settings.play.track_selected(track) || (last && !anyWritten);
-}
 
 KeySpan written_key_span(const SongInfo& song, const Settings& settings, int limit) {
   KeySpan span;
   int last = std::clamp(song.scoreTrackCount, 1, kMaxTracks);
   int written = 0;
   for (int t = 1; t <= last && written < limit; ++t) {
-    if (!writes_track(settings, t, t == last, written > 0)) continue;
+    if (!track_is_written(settings, t, t == last, written == 0)) continue;
     ++written;
     int i = t - 1;
     if (song.noteCount[i] == 0 || song.lowestPitch[i] == 0) continue;
@@ -57,18 +31,8 @@ KeySpan written_key_span(const SongInfo& song, const Settings& settings, int lim
   return span;
 }
 
-int fit_key_by_octaves(int key, KeySpan span, int low, int high) {
-  if (span.lowest == 0) return key;
-  for (int n = kFitOctaves; n >= 0; --n) {
-    int o = midi::kSemitonesPerOctave * n;
-    if (span.lowest + key < low - o && span.highest + key <= high - o) {
-      key += midi::kSemitonesPerOctave;
-    } else if (span.lowest + key >= low + midi::kSemitonesPerOctave + o &&
-               span.highest + key > high + midi::kSemitonesPerOctave + o) {
-      key -= midi::kSemitonesPerOctave;
-    }
-  }
-  return key;
+int fit_key_over_span(int key, KeySpan span, const OctaveFitRange& range) {
+  return span.lowest == 0 ? key : fit_key_by_octaves(key, span.lowest, span.highest, range);
 }
 
 int tempo_at_speed(const SongInfo& song, const Settings& settings) {

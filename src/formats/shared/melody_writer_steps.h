@@ -1,6 +1,5 @@
 // The steps shared by the writers of the small handset formats (ALS, pana):
-// the walk over the score's tracks from byte 2, which tracks are written, the
-// settings dialogs' key auto-fit, and for each note or rest the note limit,
+// the key span of the written tracks for the settings dialogs' key fit, and for each note or rest the note limit,
 // the first-track cut, the length conversion with its carry, the rest merge,
 // the range cut and the writer's rounding carry.
 #pragma once
@@ -9,27 +8,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "formats/shared/written_tracks.h"
+#include "score/key_fit.h"
 #include "score/length_helpers.h"
 #include "score/options.h"
 #include "score/score_stream.h"
 
 namespace mel {
-
-// One input track: its events lie in score bytes [begin, end).
-struct ScoreTrackSpan {
-  std::size_t begin = 0;
-  std::size_t end = 0;
-};
-
-// The score's tracks from byte 2, each ending at its EndOfTrack or at the end
-// of the score (a two-byte score is one empty track); at most 32, so that
-// track 32 is the last input track of a longer score.
-std::vector<ScoreTrackSpan> walk_score_tracks(const Score& score);
-
-// Whether an input track is written: it is selected, no selection is active
-// or pseudo-chord mode is on; the last input track also when no track has
-// been written before it.
-bool writes_track(const Settings& settings, int track, bool last, bool anyWritten);
 
 // The lowest and highest key (0, 0 when none) of the first `limit` tracks that
 // would be written, rhythm tracks included and tracks without notes left out.
@@ -39,11 +24,9 @@ struct KeySpan {
 };
 KeySpan written_key_span(const SongInfo& song, const Settings& settings, int limit);
 
-// The settings dialogs' auto-fit: for n = 3, 2, 1, 0 the key rises by an
-// octave when lowest + key < low - 12n and highest + key <= high - 12n, and
-// falls by one when lowest + key >= low + 12 + 12n and highest + key >
-// high + 12 + 12n. An empty span leaves the key as it is.
-int fit_key_by_octaves(int key, KeySpan span, int low, int high);
+// The settings dialogs' octave fit of key over span (an empty span leaves the
+// key as it is).
+int fit_key_over_span(int key, KeySpan span, const OctaveFitRange& range);
 
 // The song tempo at the main window's speed: tempo x SpeedFactor / 16.
 int tempo_at_speed(const SongInfo& song, const Settings& settings);

@@ -7,6 +7,7 @@
 #include "common/saturate.h"
 #include "formats/shared/handset_codes.h"
 #include "midi/midi_bytes.h"
+#include "score/key_fit.h"
 #include "score/length_helpers.h"
 
 namespace mel {
@@ -57,34 +58,14 @@ int piece_units(int64_t d) {
 
 }  // namespace
 
-ScoreTrackSpan one_part_track(const Score& score, const Settings& settings) {
-  const uint8_t* bytes = score.bytes.data();
-  const std::size_t length = std::min(score.length, score.bytes.size());
-  ScoreTrackSpan span;
-  std::size_t pos = kFirstTrackOffset;
-  for (int t = 1;; ++t) {
-    span.number = t;
-    span.begin = pos;
-    ScoreEvent ev = decode_score_event(bytes, length, pos);
-    while (ev.kind != ScoreEvent::EndOfTrack && ev.kind != ScoreEvent::EndOfScore) {
-      pos += ev.size;
-      ev = decode_score_event(bytes, length, pos);
-    }
-    span.end = pos;
-    bool last = ev.kind == ScoreEvent::EndOfScore || t == kMaxTracks;
-    if (last || settings.conv.pseudo_chord_mode() || settings.play.track_selected(t)) return span;
-    pos += ev.size;
-  }
+TrackSpan one_part_track(const Score& score, const Settings& settings) {
+  return written_track_spans(score, settings, 1).front();
 }
 
 namespace {
 
 int one_part_track_number(const SongInfo& song, const Settings& settings) {
-  int last = std::clamp(song.scoreTrackCount, 1, kMaxTracks);
-  for (int t = 1; t < last; ++t) {
-    if (settings.conv.pseudo_chord_mode() || settings.play.track_selected(t)) return t;
-  }
-  return last;
+  return written_track_numbers(song, settings, 1).front();
 }
 
 int fit_one_part_key(int key, const SongInfo& song, int track, int riseBelow, int fallFrom) {
@@ -92,15 +73,7 @@ int fit_one_part_key(int key, const SongInfo& song, int track, int riseBelow, in
   int lo = song.lowestPitch[track - 1];
   int hi = song.highestPitch[track - 1];
   if (song.noteCount[track - 1] == 0 || lo == 0) return key;
-  for (int n = 3; n >= 0; --n) {
-    int o = kSemitonesPerOctave * n;
-    if (lo + key < riseBelow - o && hi + key <= kFitRiseHigh - o) {
-      key += kSemitonesPerOctave;
-    } else if (lo + key >= fallFrom + o && hi + key > kFitFallHigh + o) {
-      key -= kSemitonesPerOctave;
-    }
-  }
-  return key;
+  return fit_key_by_octaves(key, lo, hi, {riseBelow, kFitRiseHigh, fallFrom, kFitFallHigh});
 }
 
 }  // namespace
@@ -129,7 +102,7 @@ class OnePartWalk {
                               wholeTicks_},
              kUnitsPerStep) {}
 
-  void run(const ScoreTrackSpan& track) {
+  void run(const TrackSpan& track) {
     std::size_t pos = track.begin;
     while (sink_.room()) {
       ScoreEvent ev = decode_score_event(score_, track.end, pos);
@@ -181,7 +154,7 @@ class OnePartWalk {
 
 }  // namespace
 
-void walk_one_part(const Score& score, const SongInfo& song, const Settings& settings, const ScoreTrackSpan& track,
+void walk_one_part(const Score& score, const SongInfo& song, const Settings& settings, const TrackSpan& track,
                    const OnePartWalkSettings& walk, OnePartSink& sink) {
   OnePartWalk(score, song, settings, walk, sink).run(track);
 }

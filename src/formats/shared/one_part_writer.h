@@ -6,24 +6,16 @@
 
 #include <cstddef>
 
+#include "formats/shared/written_tracks.h"
 #include "score/options.h"
 #include "score/score_stream.h"
 
 namespace mel {
 
-// A score track as the one-part writers find it: walking the stream from
-// its first track, each track ending at its EndOfTrack or at the end of the
-// score.
-struct ScoreTrackSpan {
-  int number = 1;                      // 1-32
-  std::size_t begin = kFirstTrackOffset;
-  std::size_t end = kFirstTrackOffset;  // its EndOfTrack, or the score's end
-};
-
 // The track a one-part writer writes: the first selected one (every track
 // counts as selected without a selection or in pseudo-chord mode), else the
 // last input track; beyond 32 tracks, track 32 is the last.
-ScoreTrackSpan one_part_track(const Score& score, const Settings& settings);
+TrackSpan one_part_track(const Score& score, const Settings& settings);
 
 // The tempo and key a one-part settings dialog opens with: the first table
 // tempo at least the song's tempo at the window's speed (the highest above the
@@ -65,7 +57,7 @@ struct OnePartWalkSettings {
 // triplet grid 80), the range cut (60 units per sixteenth), the rounding of
 // short lengths with carry, and the pieces: exactly 160 or 80 whole, else the
 // largest table length that fits.
-void walk_one_part(const Score& score, const SongInfo& song, const Settings& settings, const ScoreTrackSpan& track,
+void walk_one_part(const Score& score, const SongInfo& song, const Settings& settings, const TrackSpan& track,
                    const OnePartWalkSettings& walk, OnePartSink& sink);
 
 }  // namespace mel

@@ -4,13 +4,9 @@
 
 namespace mel {
 
-namespace {
-
-bool is_taken(const Settings& settings, int track, bool last, bool noneTaken) {
+bool track_is_written(const Settings& settings, int track, bool last, bool noneTaken) {
   return settings.conv.pseudo_chord_mode() || settings.play.track_selected(track) || (last && noneTaken);
 }
-
-}  // namespace
 
 std::vector<TrackSpan> score_track_spans(const Score& score) {
   const uint8_t* bytes = score.bytes.data();
@@ -37,7 +33,7 @@ std::vector<TrackSpan> written_track_spans(const Score& score, const Settings& s
   std::vector<TrackSpan> taken;
   for (const TrackSpan& span : all) {
     if (static_cast<int>(taken.size()) >= limit) break;
-    if (is_taken(settings, span.track, span.track == static_cast<int>(all.size()), taken.empty())) {
+    if (track_is_written(settings, span.track, span.track == static_cast<int>(all.size()), taken.empty())) {
       taken.push_back(span);
     }
   }
@@ -48,7 +44,7 @@ std::vector<int> written_track_numbers(const SongInfo& song, const Settings& set
   int last = std::clamp(song.scoreTrackCount, 1, kMaxTracks);
   std::vector<int> taken;
   for (int t = 1; t <= last && static_cast<int>(taken.size()) < limit; ++t) {
-    if (is_taken(settings, t, t == last, taken.empty())) taken.push_back(t);
+    if (track_is_written(settings, t, t == last, taken.empty())) taken.push_back(t);
   }
   return taken;
 }

@@ -24,6 +24,10 @@ struct TrackSpan {
 // when the score holds more tracks, track 32 is the last one walked.
 std::vector<TrackSpan> score_track_spans(const Score& score);
 
+// Whether track (1-based) is written: it is selected, no selection is active
+// or pseudo-chord mode is on; the last track also when none was taken before it.
+bool track_is_written(const Settings& settings, int track, bool last, bool noneTaken);
+
 // The spans of the tracks to write, in order, at most `limit` of them.
 std::vector<TrackSpan> written_track_spans(const Score& score, const Settings& settings, int limit);
 

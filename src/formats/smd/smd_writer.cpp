@@ -12,6 +12,7 @@
 #include "formats/smd/smd_format.h"
 #include "midi/midi_bytes.h"
 #include "score/length_helpers.h"
+#include "score/key_fit.h"
 
 namespace mel {
 
@@ -102,17 +103,7 @@ uint8_t tempo_char(int tempo) {
   return kTempo150;
 }
 
-int fit_key(int key, int lo, int hi) {
-  for (int n = 3; n >= 0; --n) {
-    int o = kSemitonesPerOctave * n;
-    if (lo + key < kFitLow - o && kFitMiddleHigh - o >= hi + key) {
-      key += kSemitonesPerOctave;
-    } else if (lo + key >= o + kFitMiddleLow && o + kFitHigh < hi + key) {
-      key -= kSemitonesPerOctave;
-    }
-  }
-  return key;
-}
+constexpr OctaveFitRange kFitRange{kFitLow, kFitMiddleHigh, kFitMiddleLow, kFitHigh};
 
 // The written tracks among input tracks 1..inputTracks, in order: the
 // selected ones (all in pseudo-chord mode), the last input track when none
@@ -491,7 +482,7 @@ SmdWriterSettings smd_dialog_values(const SongInfo& song, const Settings& settin
     hi = std::max(hi, song.highestPitch[i]);
   }
   s.key = settings.play.KeyOffset;
-  if (lo > 0) s.key = fit_key(s.key, lo, hi);
+  if (lo > 0) s.key = fit_key_by_octaves(s.key, lo, hi, kFitRange);
   s.key = std::clamp(s.key, kMinKey, kMaxKey);
   return s;
 }
