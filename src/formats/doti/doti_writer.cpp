@@ -12,8 +12,8 @@
 #include "formats/doti/doti_format.h"
 #include "formats/shared/written_tracks.h"
 #include "midi/midi_bytes.h"
-#include "score/length_helpers.h"
 #include "score/key_fit.h"
+#include "score/length_helpers.h"
 
 namespace mel {
 

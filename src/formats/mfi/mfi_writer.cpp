@@ -7,6 +7,7 @@
 #include "common/limits.h"
 #include "common/saturate.h"
 #include "formats/mfi/mfi_format.h"
+#include "formats/shared/written_tracks.h"
 #include "score/key_fit.h"
 #include "score/length_helpers.h"
 
@@ -155,7 +156,7 @@ std::vector<MfiTrackPlan> plan_mfi_tracks(const SongInfo& song, const Settings& 
   std::array<int, kChannelCount> partOfChannel{};  // part + 1 of the channel's first track, 0 = free
   std::array<bool, kChannelCount> used{};
   for (int t = 1; t <= last && static_cast<int>(plan.size()) < limit; ++t) {
-    bool taken = settings.conv.pseudo_chord_mode() || settings.play.track_selected(t) || (t == last && plan.empty());
+    bool taken = track_is_written(settings, t, t == last, plan.empty());
     if (!taken) continue;
     int channel = -1;
     bool rhythm = song.is_rhythm_track(t);

@@ -7,9 +7,10 @@
 #include "common/limits.h"
 #include "common/saturate.h"
 #include "formats/mml/mml_format.h"
+#include "formats/shared/written_tracks.h"
 #include "midi/midi_bytes.h"
-#include "score/length_helpers.h"
 #include "score/key_fit.h"
+#include "score/length_helpers.h"
 
 namespace mel {
 
@@ -65,7 +66,7 @@ std::vector<int> written_of(int count, const Settings& settings) {
   std::vector<int> tracks;
   count = std::clamp(count, 1, kMaxTracks);
   for (int t = 1; t <= count; ++t) {
-    if (settings.conv.pseudo_chord_mode() || settings.play.track_selected(t) || (t == count && tracks.empty())) {
+    if (track_is_written(settings, t, t == count, tracks.empty())) {
       tracks.push_back(t);
     }
   }

@@ -9,10 +9,11 @@
 #include "common/cp932.h"
 #include "common/limits.h"
 #include "common/saturate.h"
+#include "formats/shared/written_tracks.h"
 #include "formats/smd/smd_format.h"
 #include "midi/midi_bytes.h"
-#include "score/length_helpers.h"
 #include "score/key_fit.h"
+#include "score/length_helpers.h"
 
 namespace mel {
 
@@ -112,31 +113,11 @@ std::vector<int> plan_tracks(int inputTracks, const Settings& settings) {
   std::vector<int> plan;
   std::size_t limit = static_cast<std::size_t>(std::clamp(settings.writers.smdhmn, 1, kMaxWrittenTracks));
   for (int t = 1; t <= inputTracks && plan.size() < limit; ++t) {
-    if (settings.conv.pseudo_chord_mode() || settings.play.track_selected(t) || (t == inputTracks && plan.empty())) {
+    if (track_is_written(settings, t, t == inputTracks, plan.empty())) {
       plan.push_back(t);
     }
   }
   return plan;
-}
-
-// Where each input track begins: the score is walked from its tempo bytes,
-// each track ending at its EndOfTrack or at the end of the score; track 32 is
-// the last one taken.
-std::vector<std::size_t> track_begins(const Score& score) {
-  const uint8_t* data = score.bytes.data();
-  std::size_t length = std::min(score.length, score.bytes.size());
-  std::vector<std::size_t> begins{kFirstTrackOffset};
-  std::size_t pos = kFirstTrackOffset;
-  for (;;) {
-    ScoreEvent ev = decode_score_event(data, length, pos);
-    if (ev.kind == ScoreEvent::EndOfScore) break;
-    pos += ev.size;
-    if (ev.kind == ScoreEvent::EndOfTrack) {
-      if (begins.size() == static_cast<std::size_t>(kMaxTracks)) break;
-      begins.push_back(pos);
-    }
-  }
-  return begins;
 }
 
 // One note or rest after the length steps, in 960 units per whole note.
@@ -172,13 +153,13 @@ class SmdTrackWriter {
         cut_(RangeCutSettings{smd.startCounter, smd.endCounter, settings.conv.restcut != 0, song.leadIn, wholeTicks_},
              kUnitsPerStep),
         out_(kOutputCapacity),
-        begins_(track_begins(score)) {}
+        spans_(score_track_spans(score)) {}
 
   std::vector<uint8_t> write() {
     out_.put_text(smd_title(smd_.title));
-    std::vector<int> plan = plan_tracks(static_cast<int>(begins_.size()), settings_);
+    std::vector<int> plan = plan_tracks(static_cast<int>(spans_.size()), settings_);
     for (std::size_t rank = 0; rank < plan.size() && !stopped_; ++rank) {
-      write_track(begins_[plan[rank] - 1], rank, rank + 1 == plan.size());
+      write_track(spans_[plan[rank] - 1].begin, rank, rank + 1 == plan.size());
     }
     return out_.take();
   }
@@ -434,7 +415,7 @@ class SmdTrackWriter {
   const int wholeTicks_;
   const RangeCut cut_;
   ByteSink out_;
-  std::vector<std::size_t> begins_;
+  std::vector<TrackSpan> spans_;
   bool stopped_ = false;
   int64_t firstLength_ = -1;  // set when the first written track reached the note limit
 
