@@ -81,6 +81,8 @@ class TrackLengths {
   bool take(const ScoreEvent& event, const ScoreEvent& next, int64_t& duration);
 
   int64_t elapsed() const { return elapsed_; }
+  // What the last note borrowed from the rest after it (0: nothing).
+  int64_t borrowed() const { return borrowed_; }
 
  private:
   Units units_;

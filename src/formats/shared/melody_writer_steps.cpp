@@ -41,37 +41,25 @@ int tempo_at_speed(const SongInfo& song, const Settings& settings) {
 
 MelodyTrackSteps::MelodyTrackSteps(const SongInfo& song, const Settings& settings, int startCounter, int endCounter,
                                    int noteLimit, MergeGrids grids)
-    : wholeTicks_(whole_note_ticks(song.timebase, settings.conv.noteLengthScale)),
-      noteLimit_(std::max(0, noteLimit)),
-      grids_(grids),
-      cutSettings_{startCounter, endCounter, settings.conv.restcut != 0, song.leadIn, wholeTicks_},
-      cut_(cutSettings_, kUnitsPerStep) {}
+    : noteLimit_(std::max(0, noteLimit)),
+      lengths_(TrackLengths::Units{kUnitsPerWhole, whole_note_ticks(song.timebase, settings.conv.noteLengthScale),
+                                   kUnitsPerStep},
+               TrackLengths::Merge{true, grids.grid, grids.tripletGrid},
+               RangeCutSettings{startCounter, endCounter, settings.conv.restcut != 0, song.leadIn,
+                                whole_note_ticks(song.timebase, settings.conv.noteLengthScale)}) {}
 
 void MelodyTrackSteps::begin_track(bool firstWritten) {
   firstTrack_ = firstWritten;
-  cut_ = RangeCut(cutSettings_, kUnitsPerStep);
+  lengths_.begin_track();
   count_ = 0;
-  lengthCarry_ = 0;
   roundCarry_ = 0;
-  borrowed_ = 0;
-  elapsed_ = 0;
   stopped_ = false;
 }
 
 bool MelodyTrackSteps::take(const ScoreEvent& event, const ScoreEvent& next, int64_t& units) {
   if (stopped_ || limit_reached()) return false;
-  if (!firstTrack_ && firstCut_ && elapsed_ >= firstLength_) return false;
-  units = convert_length(event.value, lengthCarry_, kUnitsPerWhole, wholeTicks_);
-  units = std::max<int64_t>(0, units - borrowed_);
-  borrowed_ = 0;
-  if (event.kind == ScoreEvent::Note && next.kind == ScoreEvent::Rest) {
-    // The rest is converted ahead of time on a copy of the carry.
-    int64_t carry = lengthCarry_;
-    int64_t rest = convert_length(next.value, carry, kUnitsPerWhole, wholeTicks_);
-    borrowed_ = merge_rest_into_note(units, rest, grids_.grid, grids_.tripletGrid);
-  }
-  elapsed_ += units;
-  return cut_.keep(elapsed_, units);
+  if (!firstTrack_ && firstCut_ && lengths_.elapsed() >= firstLength_) return false;
+  return lengths_.take(event, next, units);
 }
 
 int64_t MelodyTrackSteps::round(int64_t units, int64_t grid, int64_t offset) {
@@ -86,7 +74,7 @@ bool MelodyTrackSteps::count_symbol() {
   if (!limit_reached()) return false;
   if (firstTrack_ && !firstCut_) {
     firstCut_ = true;
-    firstLength_ = elapsed_;
+    firstLength_ = lengths_.elapsed();
   }
   return true;
 }

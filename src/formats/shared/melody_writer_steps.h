@@ -55,7 +55,7 @@ class MelodyTrackSteps {
   bool take(const ScoreEvent& event, const ScoreEvent& next, int64_t& units);
 
   // What the last note borrowed from the rest after it (0: nothing).
-  int64_t borrowed() const { return borrowed_; }
+  int64_t borrowed() const { return lengths_.borrowed(); }
 
   // Rounds units to `grid` with the track's rounding carry:
   // grid x ((offset + carry + units) / grid), never below 0; the difference
@@ -76,11 +76,8 @@ class MelodyTrackSteps {
  private:
   bool limit_reached() const { return noteLimit_ > 0 && count_ >= noteLimit_; }
 
-  const int wholeTicks_;
   const int noteLimit_;
-  const MergeGrids grids_;
-  const RangeCutSettings cutSettings_;
-  RangeCut cut_;
+  TrackLengths lengths_;
   // The first written track: whether it was cut by the note limit, and its
   // elapsed time then.
   bool firstTrack_ = false;
@@ -88,10 +85,7 @@ class MelodyTrackSteps {
   int64_t firstLength_ = 0;
   // The current track.
   int count_ = 0;
-  int64_t lengthCarry_ = 0;
   int64_t roundCarry_ = 0;
-  int64_t borrowed_ = 0;
-  int64_t elapsed_ = 0;
   bool stopped_ = false;
 };
 

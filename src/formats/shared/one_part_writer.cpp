@@ -97,10 +97,11 @@ class OnePartWalk {
       : score_(score.bytes.data()),
         walk_(walk),
         sink_(sink),
-        wholeTicks_(whole_note_ticks(song.timebase, settings.conv.noteLengthScale)),
-        cut_(RangeCutSettings{walk.startCounter, walk.endCounter, settings.conv.restcut != 0, song.leadIn,
-                              wholeTicks_},
-             kUnitsPerStep) {}
+        lengths_(TrackLengths::Units{kUnitsPerWhole, whole_note_ticks(song.timebase, settings.conv.noteLengthScale),
+                                     kUnitsPerStep},
+                 TrackLengths::Merge{true, kMergeGrid, kMergeTripletGrid},
+                 RangeCutSettings{walk.startCounter, walk.endCounter, settings.conv.restcut != 0, song.leadIn,
+                                  whole_note_ticks(song.timebase, settings.conv.noteLengthScale)}) {}
 
   void run(const TrackSpan& track) {
     std::size_t pos = track.begin;
@@ -116,16 +117,8 @@ class OnePartWalk {
  private:
   void note_or_rest(const ScoreEvent& ev, const ScoreEvent& next) {
     bool note = ev.kind == ScoreEvent::Note;
-    int64_t d = convert_length(ev.value, lengthCarry_, kUnitsPerWhole, wholeTicks_);
-    d = std::max<int64_t>(0, d - borrowed_);
-    borrowed_ = 0;
-    if (note && next.kind == ScoreEvent::Rest) {
-      int64_t carry = lengthCarry_;  // the rest is converted ahead on a copy
-      int64_t rest = convert_length(next.value, carry, kUnitsPerWhole, wholeTicks_);
-      borrowed_ = merge_rest_into_note(d, rest, kMergeGrid, kMergeTripletGrid);
-    }
-    elapsed_ += d;
-    if (!cut_.keep(elapsed_, d)) return;
+    int64_t d = 0;
+    if (!lengths_.take(ev, next, d)) return;
     if (needs_rounding(d)) d = round_with_carry(d, note ? kNoteRoundBias : kRestRoundBias, roundCarry_);
     write_pieces(note, note ? ev.code + walk_.key : 0, d);
   }
@@ -144,12 +137,8 @@ class OnePartWalk {
   const uint8_t* score_;
   const OnePartWalkSettings& walk_;
   OnePartSink& sink_;
-  const int wholeTicks_;
-  RangeCut cut_;
-  int64_t lengthCarry_ = 0;
+  TrackLengths lengths_;
   int64_t roundCarry_ = 0;
-  int64_t elapsed_ = 0;
-  int64_t borrowed_ = 0;
 };
 
 }  // namespace
