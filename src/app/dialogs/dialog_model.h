@@ -68,6 +68,8 @@ class DialogModel {
   // A spin button of control id pressed: direction +1 up, -1 down.
   virtual void spin(int /*id*/, int /*direction*/, bool /*ctrl*/) {}
   virtual DialogAction command(int /*id*/) { return {}; }
+  // A check box was clicked (its new state already read), with the keys held.
+  virtual void clicked(int /*id*/, bool /*ctrl*/, bool /*shift*/) {}
   // A control got the focus or its edit text changed.
   virtual void focused(int /*id*/) {}
   // OK: clamps every value to its range and stores it.

@@ -57,6 +57,9 @@ void read_controls(HWND dialog, DialogModel& model) {
       case ControlKind::Slider:
         model.set_state(spec.id, GetScrollPos(GetDlgItem(dialog, spec.id), SB_CTL));
         break;
+      case ControlKind::List:
+        model.set_state(spec.id, static_cast<int>(SendDlgItemMessageW(dialog, spec.id, LB_GETCURSEL, 0, 0)));
+        break;
       case ControlKind::Label: break;
     }
   }
@@ -87,6 +90,9 @@ void show_model(HWND dialog, OpenDialog& open, bool editsToo) {
         SendDlgItemMessageW(dialog, spec.id, CB_SETCURSEL, static_cast<WPARAM>(model.state(spec.id)), 0);
         break;
       case ControlKind::Slider: SetScrollPos(GetDlgItem(dialog, spec.id), SB_CTL, model.state(spec.id), TRUE); break;
+      case ControlKind::List:
+        SendDlgItemMessageW(dialog, spec.id, LB_SETCURSEL, static_cast<WPARAM>(model.state(spec.id)), 0);
+        break;
     }
     enable(dialog, spec.id, model.enabled(spec.id));
     if (spec.spinId != 0) enable(dialog, spec.spinId, model.enabled(spec.id));
@@ -96,11 +102,13 @@ void show_model(HWND dialog, OpenDialog& open, bool editsToo) {
 
 void fill_choices(HWND dialog, const DialogModel& model) {
   for (const ControlSpec& spec : model.controls()) {
-    if (spec.kind == ControlKind::Choice || spec.kind == ControlKind::ChoiceText) {
-      SendDlgItemMessageW(dialog, spec.id, CB_RESETCONTENT, 0, 0);
+    if (spec.kind == ControlKind::Choice || spec.kind == ControlKind::ChoiceText || spec.kind == ControlKind::List) {
+      const bool list = spec.kind == ControlKind::List;
+      SendDlgItemMessageW(dialog, spec.id, list ? LB_RESETCONTENT : CB_RESETCONTENT, 0, 0);
       for (const std::string& choice : model.choices(spec.id)) {
         const std::wstring text = widen(choice);
-        SendDlgItemMessageW(dialog, spec.id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        SendDlgItemMessageW(dialog, spec.id, list ? LB_ADDSTRING : CB_ADDSTRING, 0,
+                            reinterpret_cast<LPARAM>(text.c_str()));
       }
     } else if (spec.kind == ControlKind::Slider) {
       const auto [low, high] = model.slider_range(spec.id);
@@ -136,10 +144,27 @@ void on_command(HWND dialog, OpenDialog& open, int id, int code) {
     if (code == BN_CLICKED) run_command(dialog, open, id);
     return;
   }
+  if (spec->kind == ControlKind::List) {
+    if (code == LBN_SELCHANGE) read_controls(dialog, open.model);
+    if (code == LBN_DBLCLK) run_command(dialog, open, id);
+    return;
+  }
+  if (spec->kind == ControlKind::ChoiceText && (code == CBN_SETFOCUS || code == CBN_EDITCHANGE)) {
+    read_controls(dialog, open.model);
+    open.model.focused(id);
+    show_model(dialog, open, false);
+    return;
+  }
   // A choice or a check changes what else is enabled and shown; typing
   // changes the computed labels (the key range follows the key).
-  const bool changed = code == BN_CLICKED || code == CBN_SELCHANGE || code == EN_CHANGE || code == CBN_EDITCHANGE;
+  const bool changed = code == BN_CLICKED || code == CBN_SELCHANGE || code == EN_CHANGE;
   if (!changed) return;
+  if (code == BN_CLICKED && spec->kind == ControlKind::Check) {
+    read_controls(dialog, open.model);
+    open.model.clicked(id, (GetKeyState(VK_CONTROL) & 0x8000) != 0, (GetKeyState(VK_SHIFT) & 0x8000) != 0);
+    show_model(dialog, open, false);
+    return;
+  }
   if (code == CBN_SELCHANGE && spec->kind == ControlKind::ChoiceText) {
     // The edit part is updated after this notification; take the entry itself.
     const LRESULT index = SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0);
@@ -162,7 +187,9 @@ void on_scroll(HWND dialog, OpenDialog& open, HWND bar, int code, bool horizonta
     if (code == SB_LINELEFT || code == SB_PAGELEFT) --position;
     if (code == SB_LINERIGHT || code == SB_PAGERIGHT) ++position;
     if (code == SB_THUMBPOSITION || code == SB_THUMBTRACK) {
-      SCROLLINFO info{sizeof(info), SIF_TRACKPOS};
+      SCROLLINFO info{};
+      info.cbSize = sizeof(info);
+      info.fMask = SIF_TRACKPOS;
       GetScrollInfo(bar, SB_CTL, &info);
       position = info.nTrackPos;
     }
