@@ -8,8 +8,6 @@ namespace mel {
 
 namespace {
 
-constexpr int kMaxSizeLimit = 184320;
-constexpr int kMaxCounter = 32767;
 // The keys a DXM handset plays.
 constexpr int kLowestDxmKey = 32;
 constexpr int kHighestDxmKey = 83;
@@ -17,16 +15,11 @@ constexpr int kHighestDxmKey = 83;
 using V = DxmWriterSettings;
 
 std::vector<BoundField<V>> dxm_fields(bool direct) {
-  std::vector<BoundField<V>> fields = {
-      {IDC_TITLE, ControlKind::Text, &V::title, 0, kDialogMaxTitleBytes},
-      {IDC_KEY, ControlKind::Number, &V::key, kDialogMinKey, kDialogMaxKey, IDC_KEY_SPIN, 1, 12},
-      {IDC_SIZE_LIMIT, ControlKind::Number, &V::sizeLimit, 0, kMaxSizeLimit, IDC_SIZE_SPIN, 0, 0},
-      {IDC_START, ControlKind::Number, &V::startCounter, 0, kMaxCounter, IDC_START_SPIN, 0, 0},
-      {IDC_END, ControlKind::Number, &V::endCounter, 0, kMaxCounter, IDC_END_SPIN, 0, 0},
-      {IDC_VELOCITY, ControlKind::Number, &V::velocity, 0, kDialogMaxVelocity, IDC_VELOCITY_SPIN, 0, 0, true},
+  std::vector<BoundField<V>> fields = shared_format_fields<V>();
+  fields.insert(fields.end(), {
       {IDC_DXM_SHARED_CHANNELS, ControlKind::Check, &V::sharedChannels},
       {IDC_DXM_CHORD_LIMIT, ControlKind::Check, &V::chordLimit},
-  };
+  });
   if (direct) {
     fields.push_back({IDC_DXM_PITCH_BEND, ControlKind::Check, &V::keepPitchBend});
   } else {
@@ -55,13 +48,7 @@ int DxmDialog::template_id() const { return direct_ ? IDD_DXM_DIRECT_SETTINGS : 
 std::string DxmDialog::title() const { return direct_ ? "MIDI > DXMファイル設定" : "DXMファイル設定"; }
 
 void DxmDialog::spin(int id, int direction, bool ctrl) {
-  switch (id) {
-    case IDC_SIZE_LIMIT: values_.sizeLimit = spin_size_limit(values_.sizeLimit, direction, ctrl); return;
-    case IDC_START: values_.startCounter = spin_start_counter(values_.startCounter, direction, counterLength_); return;
-    case IDC_END: values_.endCounter = spin_end_counter(values_.endCounter, direction, counterLength_); return;
-    case IDC_VELOCITY: values_.velocity = spin_velocity(values_.velocity, direction); return;
-    default: BoundDialog::spin(id, direction, ctrl); return;
-  }
+  if (!spin_shared_format_field(values_, id, direction, ctrl, counterLength_)) BoundDialog::spin(id, direction, ctrl);
 }
 
 // The melodic tracks the score path writes, in the order of their octave-shift

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/dialogs/dialog_ids.h"
 #include "app/dialogs/dialog_model.h"
 #include "convert/engine.h"
 #include "score/options.h"
@@ -57,6 +58,36 @@ constexpr int kDialogMaxTitleBytes = 255;
 
 // Every format dialog clears the octave shifts when it opens.
 const Settings& cleared_octave_shifts(Settings& settings);
+
+constexpr int kDialogMaxSizeLimit = 184320;
+constexpr int kDialogMaxCounter = 0x7FFF;
+
+// The controls every format dialog has, over a values record V with the
+// members title, key, sizeLimit, startCounter, endCounter and velocity.
+template <class V>
+std::vector<BoundField<V>> shared_format_fields() {
+  return {
+      {IDC_TITLE, ControlKind::Text, &V::title, 0, kDialogMaxTitleBytes},
+      {IDC_KEY, ControlKind::Number, &V::key, kDialogMinKey, kDialogMaxKey, IDC_KEY_SPIN, 1, 12},
+      {IDC_SIZE_LIMIT, ControlKind::Number, &V::sizeLimit, 0, kDialogMaxSizeLimit, IDC_SIZE_SPIN, 0, 0},
+      {IDC_START, ControlKind::Number, &V::startCounter, 0, kDialogMaxCounter, IDC_START_SPIN, 0, 0},
+      {IDC_END, ControlKind::Number, &V::endCounter, 0, kDialogMaxCounter, IDC_END_SPIN, 0, 0},
+      {IDC_VELOCITY, ControlKind::Number, &V::velocity, 0, kDialogMaxVelocity, IDC_VELOCITY_SPIN, 0, 0, true},
+  };
+}
+
+// The spin rules of those controls that are not plain steps: true when the
+// control was one of them.
+template <class V>
+bool spin_shared_format_field(V& values, int id, int direction, bool ctrl, int counterLength) {
+  switch (id) {
+    case IDC_SIZE_LIMIT: values.sizeLimit = spin_size_limit(values.sizeLimit, direction, ctrl); return true;
+    case IDC_START: values.startCounter = spin_start_counter(values.startCounter, direction, counterLength); return true;
+    case IDC_END: values.endCounter = spin_end_counter(values.endCounter, direction, counterLength); return true;
+    case IDC_VELOCITY: values.velocity = spin_velocity(values.velocity, direction); return true;
+    default: return false;
+  }
+}
 
 // The song's length in counter steps (sixteenth notes).
 int counter_length_of(const SongInfo& song);

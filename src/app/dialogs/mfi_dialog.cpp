@@ -11,8 +11,6 @@ namespace mel {
 
 namespace {
 
-constexpr int kMaxSizeLimit = 0x2D000;
-constexpr int kMaxCounter = 0x7FFF;
 constexpr int kVoiceNumberLimit = 256;  // a typed voice n gives n + 1, at most this
 
 const std::array<const char*, 4> kLayoutNames = {"標準(1ﾄﾗｯｸ4和音)", "SH系(4ﾄﾗｯｸ4和音)", "F系(4ﾄﾗｯｸ4和音/全ch0)",
@@ -24,17 +22,12 @@ const std::array<const char*, 7> kVoiceNames = {"B1(ピアノ風)", "C1(鉄琴�
 using V = MfiDialogValues;
 
 std::vector<BoundField<V>> mfi_fields(bool cmx) {
-  std::vector<BoundField<V>> fields = {
-      {IDC_TITLE, ControlKind::Text, &V::title, 0, kDialogMaxTitleBytes},
+  std::vector<BoundField<V>> fields = shared_format_fields<V>();
+  fields.insert(fields.end(), {
       {IDC_TEMPO, ControlKind::Number, &V::tempo, kDialogMinTempo, kDialogMaxTempo, IDC_TEMPO_SPIN, 1, 1},
-      {IDC_KEY, ControlKind::Number, &V::key, kDialogMinKey, kDialogMaxKey, IDC_KEY_SPIN, 1, 12},
-      {IDC_SIZE_LIMIT, ControlKind::Number, &V::sizeLimit, 0, kMaxSizeLimit, IDC_SIZE_SPIN, 0, 0},
-      {IDC_START, ControlKind::Number, &V::startCounter, 0, kMaxCounter, IDC_START_SPIN, 0, 0},
-      {IDC_END, ControlKind::Number, &V::endCounter, 0, kMaxCounter, IDC_END_SPIN, 0, 0},
-      {IDC_VELOCITY, ControlKind::Number, &V::velocity, 0, kDialogMaxVelocity, IDC_VELOCITY_SPIN, 0, 0, true},
       {IDC_CHORDS_IN_CHANNEL, ControlKind::Check, &V::chordsInChannel},
       {IDC_EXTENDED_SCALE, ControlKind::Check, &V::extendedScale},
-  };
+  });
   if (!cmx) {
     fields.push_back({IDC_LAYOUT, ControlKind::Choice, &V::layout, kMfiLayoutStandard, kMfiLayout503i});
     fields.push_back({IDC_OUTPUT_VOICE, ControlKind::ChoiceText, &V::voice});
@@ -102,13 +95,7 @@ bool MfiDialog::enabled(int id) const {
 }
 
 void MfiDialog::spin(int id, int direction, bool ctrl) {
-  switch (id) {
-    case IDC_SIZE_LIMIT: values_.sizeLimit = spin_size_limit(values_.sizeLimit, direction, ctrl); return;
-    case IDC_START: values_.startCounter = spin_start_counter(values_.startCounter, direction, counterLength_); return;
-    case IDC_END: values_.endCounter = spin_end_counter(values_.endCounter, direction, counterLength_); return;
-    case IDC_VELOCITY: values_.velocity = spin_velocity(values_.velocity, direction); return;
-    default: BoundDialog::spin(id, direction, ctrl); return;
-  }
+  if (!spin_shared_format_field(values_, id, direction, ctrl, counterLength_)) BoundDialog::spin(id, direction, ctrl);
 }
 
 std::string MfiDialog::label(int id) const {
@@ -165,8 +152,8 @@ MfiWriterSettings MfiDialog::writer_settings() const {
   m.title = cut_text(values_.title, kDialogMaxTitleBytes);
   m.tempo = std::clamp(values_.tempo, kDialogMinTempo, kDialogMaxTempo);
   m.key = std::clamp(values_.key, kDialogMinKey, kDialogMaxKey);
-  m.startCounter = std::clamp(values_.startCounter, 0, kMaxCounter);
-  m.endCounter = std::clamp(values_.endCounter, 0, kMaxCounter);
+  m.startCounter = std::clamp(values_.startCounter, 0, kDialogMaxCounter);
+  m.endCounter = std::clamp(values_.endCounter, 0, kDialogMaxCounter);
   return m;
 }
 
