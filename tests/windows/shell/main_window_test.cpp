@@ -713,7 +713,7 @@ TEST_F(MainWindowTest, FormatDialogOkClampsTypedValuesAndTheFileCarriesThem) {
   ASSERT_TRUE(fs::exists(saveAs_));
   EXPECT_EQ(state.engine.settings.writers.mldbyte, 0x2D000);
   const std::string file = bytes_of(saveAs_);
-  EXPECT_NE(file.find(std::string("titl\0\x03abc", 9)), std::string::npos);
+  EXPECT_NE(file.find(std::string("titl\0\x03" "abc", 9)), std::string::npos);
 
   // The typed velocity of the DXM dialog never reaches the writer above 127.
   test::DialogDriver dxm([](HWND dialog, const std::string&) {
