@@ -27,6 +27,8 @@ namespace mel {
 namespace {
 
 // The window's pixels as they are on the screen, as a 24-bit BMP file.
+// (WM_PRINT would not depend on the screen, but Wine's dialogs do not print
+// their controls that way.)
 void save_window_picture(HWND window, const std::string& path) {
   RECT rect{};
   GetWindowRect(window, &rect);
@@ -59,6 +61,13 @@ void save_window_picture(HWND window, const std::string& path) {
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
+}
+
+bool screen_is_black_at(int x, int y) {
+  HDC screen = GetDC(nullptr);
+  const COLORREF colour = GetPixel(screen, x, y);
+  ReleaseDC(nullptr, screen);
+  return colour == RGB(0, 0, 0);
 }
 
 TEST(DialogPictures, EveryDialog) {
@@ -104,8 +113,19 @@ TEST(DialogPictures, EveryDialog) {
   for (const Picture& picture : pictures) {
     const std::string path = std::string(folder) + "/" + picture.name + ".bmp";
     test::DialogDriver driver([&path](HWND dialog, const std::string&) {
+      // Let the dialog be mapped and painted before its pixels are read: the
+      // screen shows black where the X server has not drawn it yet.
       RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-      Sleep(200);
+      RECT rect{};
+      GetWindowRect(dialog, &rect);
+      for (int i = 0; i < 500 && screen_is_black_at((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2); ++i) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+          TranslateMessage(&message);
+          DispatchMessageW(&message);
+        }
+        Sleep(10);
+      }
       save_window_picture(dialog, path);
       test::DialogDriver::press(dialog, IDCANCEL);
     });
