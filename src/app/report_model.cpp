@@ -1,6 +1,6 @@
 #include "app/report_model.h"
 
-#include "common/cp932.h"
+#include "app/dialogs/dialog_model.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -42,21 +42,10 @@ std::string format(const char* pattern, ...) {
 }
 
 
-// The byte count at or below limit that does not split a two-byte character.
-std::size_t whole_character_cut(const std::string& text, std::size_t limit) {
-  std::size_t pos = 0;
-  while (pos < limit && pos < text.size()) {
-    std::size_t step = is_cp932_lead_byte(static_cast<unsigned char>(text[pos])) ? 2 : 1;
-    if (pos + step > limit) break;
-    pos += step;
-  }
-  return pos;
-}
-
 // A line that is too long keeps its first bytes and ends with the ellipsis.
 std::string shorten_line(const std::string& line, std::size_t limit, const char* ellipsisEnd) {
   if (line.size() <= limit) return line;
-  return line.substr(0, whole_character_cut(line, kLongLineCut)) + ellipsisEnd;
+  return cut_text(line, kLongLineCut) + ellipsisEnd;
 }
 
 std::string tempo_text(const SongInfo& song, const PlaybackOptions& play) {

@@ -92,6 +92,10 @@ void Engine::run_score_passes() {
 }
 
 DispatchStatus Engine::encode(int inputType, int outputKind, std::vector<uint8_t>& output) {
+  if (dialogWriter_ && *dialogWriter_) {
+    output = (*dialogWriter_)(*score_, held_input(), song, settings);
+    return DispatchStatus::Written;
+  }
   bool direct_midi = is_midi_input(inputType) && settings.play.MidiStandard == 1;
   if (outputKind == kOutputMidi && direct_midi) {
     output = rewrite_midi_file(held_input(), song, settings);
@@ -121,7 +125,8 @@ ConversionResult Engine::convert(const fs::path& input, int inputType, int outpu
       return result;
     }
     bool direct_midi = outputKind == kOutputMidi && is_midi_input(inputType) && settings.play.MidiStandard == 1;
-    if (!direct_midi && !writer_for(outputKind)) {
+    bool has_dialog_writer = dialogWriter_ && *dialogWriter_;
+    if (!direct_midi && !has_dialog_writer && !writer_for(outputKind)) {
       result.status = DispatchStatus::WriterMissing;
       return result;
     }
@@ -158,5 +163,14 @@ DispatchStatus Engine::dispatch(const fs::path& input, const fs::path& output, i
   if (!write_file_atomic(output, result.output, writeError)) return DispatchStatus::WriteFailed;
   return result.status;
 }
+
+DispatchStatus Engine::dispatch(const fs::path& input, const fs::path& output, int inputType, int outputKind,
+                                const DialogWriter& writer, std::string* writeError) {
+  dialogWriter_ = &writer;
+  DispatchStatus status = dispatch(input, output, inputType, outputKind, writeError);
+  dialogWriter_ = nullptr;
+  return status;
+}
+
 
 }  // namespace mel

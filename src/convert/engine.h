@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +47,12 @@ struct ConversionResult {
   bool ok() const { return status == DispatchStatus::Written || status == DispatchStatus::Copied; }
 };
 
+// A writer that carries the values of a settings dialog: the create flow runs
+// the dispatcher with it in place of the format table's writer, which writes
+// with the dialog's start values. heldInput is the input as read (for the
+// formats that can be written from MIDI bytes directly).
+using DialogWriter = std::function<std::vector<uint8_t>(const Score& score, ByteView heldInput, const SongInfo& song,
+                                                        const Settings& settings)>;
 
 class Engine {
  public:
@@ -72,6 +79,9 @@ class Engine {
   // the status; legacy_result() maps it to the dispatcher's 1 / 0 answer.
   DispatchStatus dispatch(const std::filesystem::path& input, const std::filesystem::path& output, int inputType,
                           int outputKind, std::string* writeError = nullptr);
+  // The dispatcher with a settings dialog's writer for this one call.
+  DispatchStatus dispatch(const std::filesystem::path& input, const std::filesystem::path& output, int inputType,
+                          int outputKind, const DialogWriter& writer, std::string* writeError = nullptr);
   static int legacy_result(DispatchStatus status) { return status == DispatchStatus::Written ? 1 : 0; }
 
   // The held input bytes (empty before the first read).
@@ -99,6 +109,7 @@ class Engine {
   DispatchStatus encode(int inputType, int outputKind, std::vector<uint8_t>& output);
 
   const ClipboardSource* clipboard_ = nullptr;
+  const DialogWriter* dialogWriter_ = nullptr;  // set during one dispatch call
   std::optional<std::vector<uint8_t>> held_;
   std::unique_ptr<Score> score_;
   bool scoreFromHeld_ = false;  // the score was decoded from the held input

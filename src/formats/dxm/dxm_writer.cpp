@@ -33,14 +33,31 @@ constexpr int kGunshotInstrument = 128;
 // The first stage stops writing once the output passes this position.
 constexpr std::size_t kWriteLimit = 262119;
 
+}  // namespace
+
 // ---- Channel plan ---------------------------------------------------------------
 
-struct DxmTrackPlan {
-  int track = 0;
-  int channel = 0;
-  int octaveRow = -1;    // -1: no octave-shift row (rhythm channel)
-  bool snare = false;    // a melodic track played as snare hits
-};
+std::vector<DxmTrackPlan> plan_dxm_tracks(const SongInfo& song, const PlaybackOptions& play,
+                                          const ConversionOptions& conv, const DxmWriterSettings& dxm) {
+  std::vector<DxmTrackPlan> plan;
+  ChannelPlanner channels(dxm.sharedChannels);
+  int rows = 0;
+  int last = std::min(song.scoreTrackCount, kMaxTracks);
+  for (int t = 1; t <= last; ++t) {
+    bool taken = conv.pseudo_chord_mode() || play.track_selected(t) || (t == last && plan.empty());
+    if (!taken) continue;
+    int inst = track_instrument(song, play, t);
+    bool rhythm = song.is_rhythm_track(t);
+    bool snare = !rhythm && dxm.rhythmReplace && (inst == kGuitarNoiseInstrument || inst == kGunshotInstrument);
+    int channel = channels.assign(inst, rhythm || snare);
+    if (channel < 0) continue;  // all four channels taken: dropped
+    bool melodic = channel != kRhythmChannel;
+    plan.push_back({t, channel, melodic ? rows++ : -1, snare});
+  }
+  return plan;
+}
+
+namespace {
 
 class DxmScoreWriter {
  public:
@@ -68,24 +85,7 @@ class DxmScoreWriter {
   }
 
  private:
-  std::vector<DxmTrackPlan> plan() const {
-    std::vector<DxmTrackPlan> plan;
-    ChannelPlanner channels(dxm_.sharedChannels);
-    int rows = 0;
-    int last = std::min(song_.scoreTrackCount, kMaxTracks);
-    for (int t = 1; t <= last; ++t) {
-      bool taken = conv_.pseudo_chord_mode() || play_.track_selected(t) || (t == last && plan.empty());
-      if (!taken) continue;
-      int inst = track_instrument(song_, play_, t);
-      bool rhythm = song_.is_rhythm_track(t);
-      bool snare = !rhythm && dxm_.rhythmReplace && (inst == kGuitarNoiseInstrument || inst == kGunshotInstrument);
-      int channel = channels.assign(inst, rhythm || snare);
-      if (channel < 0) continue;  // all four channels taken: dropped
-      bool melodic = channel != kRhythmChannel;
-      plan.push_back({t, channel, melodic ? rows++ : -1, snare});
-    }
-    return plan;
-  }
+  std::vector<DxmTrackPlan> plan() const { return plan_dxm_tracks(song_, play_, conv_, dxm_); }
 
   void write_conductor() {
     put_tag(out_, midi::kDxmTrackTag);

@@ -29,6 +29,19 @@ struct DxmWriterSettings {
   bool keepPitchBend = false;   // from MIDI: keep pitch bends, modulation and sustain
 };
 
+// A track the score path writes: its channel (index 9 is the rhythm channel)
+// and its octave-shift row.
+struct DxmTrackPlan {
+  int track = 0;
+  int channel = 0;
+  int octaveRow = -1;    // -1: no octave-shift row (rhythm channel)
+  bool snare = false;    // a melodic track played as snare hits
+};
+
+// The tracks the score path writes, in writing order.
+std::vector<DxmTrackPlan> plan_dxm_tracks(const SongInfo& song, const PlaybackOptions& play,
+                                          const ConversionOptions& conv, const DxmWriterSettings& dxm);
+
 // The dialog's values when it opens (as if OK were pressed at once).
 DxmWriterSettings dxm_dialog_values(const SongInfo& song, const Settings& settings);
 

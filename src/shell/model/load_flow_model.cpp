@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/dialogs/track_values_dialog.h"
 #include "common/cp932.h"
 #include "convert/format_registry.h"
 #include "score/format_codes.h"
@@ -132,13 +133,7 @@ const char* save_bitmap(bool live) { return live ? "BITMAP_REC" : "BITMAP_NREC";
 
 std::string track_label(const SongInfo& song, int k) {
   if (k < 0 || k >= cmd::kTrackButtonCount) return "";
-  const auto index = static_cast<std::size_t>(k);
-  const bool exists = k < song.trackCount;
-  const int part = song.part[index];
-  if (song.program[index] == kRhythmProgram) return "R  ";
-  if (part == kMixedChannelPart && exists) return "*  ";
-  const int shown = (part == 0 || !exists) ? k + 1 : part;
-  return std::to_string(shown) + "  ";
+  return track_button_label(song, k, song.trackCount);
 }
 
 std::vector<PopupEntry> previous_popup(const std::vector<fs::path>& playlist, int currentIndex) {

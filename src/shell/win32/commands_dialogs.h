@@ -11,4 +11,7 @@ namespace mel {
 
 void on_dialogs_command(ShellState& state, int id, LPARAM lParam);
 
+// The open property report (command 101), or nullptr.
+HWND property_report_window();
+
 }  // namespace mel

@@ -6,10 +6,12 @@
 #include <system_error>
 
 #include "app/conversion_rules.h"
+#include "app/dialogs/format_dialog.h"
 #include "common/path_util.h"
 #include "controls/cg_button.h"
 #include "shell/model/load_flow_model.h"
 #include "shell/model/shell_rules_model.h"
+#include "shell/win32/dialogs/model_dialog.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/shell_menu.h"
 #include "shell/win32/shell_sources.h"
@@ -160,10 +162,21 @@ void create_file(ShellState& state, int outputKind) {
   const int type = input.empty() ? static_cast<int>(kInputUnsupported) : state.engine.detect(input);
   if (type <= 0) return;
   state.load.currentOutputKind = outputKind;
-  const auto target = create_target(outputKind, type, state.engine.settings.play.MidiStandard,
-                                    state.engine.settings.writers.mailBase64 != 0, input);
-  if (!target) return;
-  std::filesystem::path name = proposed_create_path(input, target->extension, false);
+  Settings& settings = state.engine.settings;
+  if (!create_target(outputKind, type, settings.play.MidiStandard, settings.writers.mailBase64 != 0, input)) return;
+
+  // The format's settings dialog, when it has one; without one the format
+  // table's writer writes with the dialog's start values.
+  const FormatDialogContext context{state.engine.song, settings, type, counter_length_of(state.engine.song)};
+  std::unique_ptr<FormatDialog> dialog = make_format_dialog(outputKind, context);
+  if (dialog) {
+    const ModalScope modal(state);
+    if (run_model_dialog(state.hwnd, *dialog) != IDOK) return;
+  }
+  // OK may have changed the extension (MFi as mail text).
+  const auto target = create_target(outputKind, type, settings.play.MidiStandard, settings.writers.mailBase64 != 0, input);
+  const std::string extension = dialog ? dialog->extension(target->extension) : target->extension;
+  std::filesystem::path name = proposed_create_path(input, extension, false);
   bool chosen = false;
   {
     const ModalScope modal(state);
@@ -176,9 +189,16 @@ void create_file(ShellState& state, int outputKind) {
   if (kind == kOutputPlaylist) {
     written = write_playlist_file(state.playlist, name);
   } else {
-    state.engine.settings.play.ForPlayback = 0;
-    written = state.engine.dispatch(input, name, type, kind) != DispatchStatus::WriteFailed;
-    state.engine.settings.play.ForPlayback = 1;
+    settings.play.ForPlayback = 0;
+    const DispatchStatus status = dialog ? state.engine.dispatch(input, name, type, kind, dialog->writer())
+                                         : state.engine.dispatch(input, name, type, kind);
+    settings.play.ForPlayback = 1;
+    written = status != DispatchStatus::WriteFailed;
+    if (written && kind == kOutputMfi && settings.writers.mailBase64 != 0) {
+      if (const char* warning = mail_size_warning(static_cast<long long>(size_of_file(name)))) {
+        show_message(state, warning, kMailSizeCaption, MB_OK);
+      }
+    }
   }
   // The one failure a user must hear of: the file asked for was not written.
   if (!written) show_message(state, "ファイルを作成できませんでした。", kProductName, MB_OK | MB_ICONWARNING);

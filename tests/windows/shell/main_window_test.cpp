@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -18,15 +19,19 @@
 #include <string>
 #include <vector>
 
+#include "app/dialogs/dialog_ids.h"
 #include "cli/cli_app.h"
+#include "convert/format_table.h"
 #include "shell/model/layout_model.h"
 #include "shell/model/menu_model.h"
 #include "shell/model/load_flow_model.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/shell_menu.h"
 #include "shell/win32/win_text.h"
+#include "shell/win32/commands_dialogs.h"
 #include "support/midi_builder.h"
 #include "windows/shell/main_window_fixture.h"
+#include "windows/shell/dialog_driver.h"
 
 namespace mel {
 namespace {
@@ -440,47 +445,61 @@ TEST_F(MainWindowTest, CreatingAMidiFileWritesItWhereTheSaveDialogSays) {
 // A create item of a format whose writer exists writes, with the start values
 // of its settings dialog, exactly the file `melvarino convert` writes; an item
 // of a format without a writer writes nothing.
+// The create command of an output kind (0: none).
+int create_command_for(int kind) {
+  for (int id : {cmd::kCreateMidi, cmd::kCreateMml, cmd::kCreatePlaylist}) {
+    if (output_kind_for_command(id) == kind) return id;
+  }
+  for (const CreateItem& item : create_items()) {
+    if (item.outputKind == kind) return item.id;
+  }
+  return 0;
+}
+
+// The --to name of an output format: its first further name, else its extension.
+std::string tool_name_of(const OutputFormat& format) {
+  if (!format.aliases.empty()) return format.aliases.front();
+  return std::string(format.extensions.front()).substr(1);
+}
+
+std::string bytes_of(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Every kind with a writer, its settings dialog confirmed as it opens: the
+// window writes the bytes `convert` writes. New writers are covered as their
+// rows gain a writer.
 TEST_F(MainWindowTest, CreateItemsWriteWhatConvertWrites) {
   const fs::path song = folder_ / L"song.mid";
   write_bytes(song, two_track_song());
   ShellState& state = open_window();
   open_file(state, song);
-  auto create_id = [](int kind) {
-    for (const CreateItem& item : create_items()) {
-      if (item.outputKind == kind) return item.id;
-    }
-    return 0;
-  };
-  auto bytes_of = [](const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
-  struct Case {
-    int kind;
-    const wchar_t* extension;
-    const char* to;
-  } cases[] = {{kOutputMfi, L".mld", "mld"},   {kOutputCmx, L".pmd", "pmd-cmx"}, {kOutputAls, L".als", "als"},
-               {kOutputPana, L".pmd", "pmd-pana"}, {kOutputDxm, L".dxm", "dxm"}};
-  for (const Case& c : cases) {
-    saveAs_ = folder_ / (std::wstring(L"window") + c.extension);
-    SendMessageW(state.hwnd, WM_COMMAND, create_id(c.kind), 0);
-    ASSERT_TRUE(fs::exists(saveAs_)) << c.to;
-    const fs::path converted = folder_ / (std::wstring(L"tool") + c.extension);
+  test::DialogDriver driver([](HWND dialog, const std::string&) { test::DialogDriver::press(dialog, IDOK); });
+  int written = 0;
+  for (const OutputFormat& format : output_formats()) {
+    const int id = create_command_for(format.kind);
+    if (!format.writer || !format.byDispatcher || id == 0) continue;
+    const std::string to = tool_name_of(format);
+    const std::wstring extension = widen(format.extensions.front());
+    saveAs_ = folder_ / (L"window" + extension);
+    const std::size_t dialogsBefore = driver.titles().size();
+    SendMessageW(state.hwnd, WM_COMMAND, id, 0);
+    ASSERT_TRUE(fs::exists(saveAs_)) << to;
+    EXPECT_EQ(driver.titles().size() - dialogsBefore, format.dialog.number != 0 ? 1u : 0u) << to;
+    const fs::path converted = folder_ / (L"tool" + extension);
     std::ostringstream out, err;
-    ASSERT_EQ(cli::run_cli({"convert", song.string(), "-o", converted.string(), "--to", c.to}, out, err), 0)
+    ASSERT_EQ(cli::run_cli({"convert", song.string(), "-o", converted.string(), "--to", to}, out, err), 0)
         << err.str();
-    EXPECT_EQ(bytes_of(saveAs_), bytes_of(converted)) << c.to;
-    EXPECT_EQ(state.settings.recmode, create_id(c.kind));
+    EXPECT_EQ(bytes_of(saveAs_), bytes_of(converted)) << to;
+    EXPECT_EQ(state.settings.recmode, id);
+    ++written;
   }
-  // An item whose format has no writer yet, while one is left.
-  for (const CreateItem& item : create_items()) {
-    if (kind_can_be_created(item.outputKind)) continue;
-    saveAs_ = folder_ / L"window.out";
-    SendMessageW(state.hwnd, WM_COMMAND, item.id, 0);
-    EXPECT_FALSE(fs::exists(saveAs_));
-    EXPECT_EQ(state.settings.recmode, create_id(kOutputDxm));
-    break;
-  }
+  EXPECT_GE(written, 12);  // every handset format, MIDI and MML
+  // MIDI played as written gets the direct DXM dialog; MFi its 4-chord title.
+  EXPECT_NE(std::find(driver.titles().begin(), driver.titles().end(), "MIDI > DXMファイル設定"), driver.titles().end());
+  EXPECT_NE(std::find(driver.titles().begin(), driver.titles().end(), "MLDファイル設定(4和音モード)"),
+            driver.titles().end());
 }
 
 TEST_F(MainWindowTest, ClosingDeletesTheTemporaryFileAndSavesWhenAskedTo) {
@@ -549,6 +568,151 @@ TEST_F(MainWindowTest, MovesThroughTheListAndChoosesTheCounterColour) {
 // Between processes: melvarino.exe started twice. This suite runs on its own
 // (no other main window may be open on the desktop while it looks for the
 // running instance).
+
+// ---- The dialogs, opened for real and driven through their controls.
+
+TEST_F(MainWindowTest, FormatDialogOkClampsTypedValuesAndTheFileCarriesThem) {
+  ShellState& state = open_window();
+  open_file(state, song_);
+  test::DialogDriver driver([](HWND dialog, const std::string&) {
+    test::DialogDriver::type(dialog, IDC_TITLE, "abc");
+    test::DialogDriver::type(dialog, IDC_SIZE_LIMIT, "999999");
+    test::DialogDriver::type(dialog, IDC_KEY, "99");
+    test::DialogDriver::press(dialog, IDOK);
+  });
+  saveAs_ = folder_ / L"typed.mld";
+  SendMessageW(state.hwnd, WM_COMMAND, create_command_for(kOutputMfi), 0);
+  ASSERT_TRUE(fs::exists(saveAs_));
+  EXPECT_EQ(state.engine.settings.writers.mldbyte, 0x2D000);
+  const std::string file = bytes_of(saveAs_);
+  EXPECT_NE(file.find(std::string("titl\0\x03" "abc", 9)), std::string::npos);
+
+  // The typed velocity of the DXM dialog never reaches the writer above 127.
+  test::DialogDriver dxm([](HWND dialog, const std::string&) {
+    test::DialogDriver::type(dialog, IDC_VELOCITY, "200");
+    test::DialogDriver::press(dialog, IDOK);
+  });
+  saveAs_ = folder_ / L"typed.dxm";
+  SendMessageW(state.hwnd, WM_COMMAND, create_command_for(kOutputDxm), 0);
+  ASSERT_TRUE(fs::exists(saveAs_));
+  EXPECT_EQ(state.engine.settings.writers.dxmVelocity, 127);
+}
+
+TEST_F(MainWindowTest, CancellingTheFormatDialogOrTheSaveDialogWritesNothing) {
+  ShellState& state = open_window();
+  open_file(state, song_);
+  int saveDialogs = 0;
+  options_.saveDialog = nullptr;
+  state.options.saveDialog = [&](HWND, fs::path&, int) {
+    ++saveDialogs;
+    return false;
+  };
+  test::DialogDriver cancel([](HWND dialog, const std::string&) { test::DialogDriver::press(dialog, IDCANCEL); });
+  const int mldbyte = state.engine.settings.writers.mldbyte;
+  SendMessageW(state.hwnd, WM_COMMAND, create_command_for(kOutputMfi), 0);
+  EXPECT_EQ(cancel.titles().size(), 1u);
+  EXPECT_EQ(saveDialogs, 0);
+  EXPECT_EQ(state.engine.settings.writers.mldbyte, mldbyte);
+  test::DialogDriver ok([](HWND dialog, const std::string&) { test::DialogDriver::press(dialog, IDOK); });
+  SendMessageW(state.hwnd, WM_COMMAND, create_command_for(kOutputDxm), 0);
+  EXPECT_EQ(saveDialogs, 1);
+  EXPECT_TRUE(state.playlist.lastCreated.empty());
+  for (const auto& entry : fs::directory_iterator(folder_)) {
+    EXPECT_NE(entry.path().extension(), L".mld");
+    EXPECT_NE(entry.path().extension(), L".dxm");
+  }
+}
+
+TEST_F(MainWindowTest, KeyDetailDialogOpensFromTheFormatDialogAndStoresItsShifts) {
+  ShellState& state = open_window();
+  open_file(state, song_);
+  std::string rangeAfter;
+  test::DialogDriver driver([&rangeAfter](HWND dialog, const std::string& title) {
+    if (title == "キー詳細設定") {
+      EXPECT_EQ(test::DialogDriver::text(dialog, IDC_KEY_ROW_LABEL_FIRST), "主旋律");
+      EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_KEY_ROW_SHIFT_FIRST + 2)));
+      HWND bar = GetDlgItem(dialog, IDC_KEY_ROW_SHIFT_FIRST);
+      SendMessageW(dialog, WM_HSCROLL, SB_LINERIGHT, reinterpret_cast<LPARAM>(bar));
+      EXPECT_EQ(GetScrollPos(bar, SB_CTL), 1);
+      test::DialogDriver::press(dialog, IDOK);
+      return;
+    }
+    const std::string before = test::DialogDriver::text(dialog, IDC_KEY_HIGH);
+    test::DialogDriver::press(dialog, IDC_DETAIL);
+    rangeAfter = before + " -> " + test::DialogDriver::text(dialog, IDC_KEY_HIGH);
+    test::DialogDriver::press(dialog, IDOK);
+  });
+  saveAs_ = folder_ / L"shifted.dxm";
+  SendMessageW(state.hwnd, WM_COMMAND, create_command_for(kOutputDxm), 0);
+  ASSERT_EQ(driver.titles().size(), 2u);
+  EXPECT_EQ(driver.titles()[1], "キー詳細設定");
+  EXPECT_EQ(state.engine.settings.conv.octaveShift[0], 1);
+  EXPECT_EQ(rangeAfter, "67 -> 79");  // the melody (60..67) an octave up
+}
+
+TEST_F(MainWindowTest, PerTrackDialogsStoreTheirRowsAndConvertAgain) {
+  ShellState& state = open_window();
+  open_file(state, song_);
+  test::DialogDriver driver([](HWND dialog, const std::string& title) {
+    if (title == "音色設定") {
+      EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_TRACK_VALUE_FIRST + 1)));
+      EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_TRACK_VALUE_FIRST + 2)));
+      test::DialogDriver::type(dialog, IDC_TRACK_VALUE_FIRST, "40");
+      test::DialogDriver::type(dialog, IDC_TRACK_VALUE_FIRST + 1, "-5");
+      test::DialogDriver::press(dialog, IDOK);
+    } else {
+      test::DialogDriver::type(dialog, IDC_TRACK_VALUE_FIRST, "70");
+      test::DialogDriver::press(dialog, IDC_APPLY);
+      test::DialogDriver::type(dialog, IDC_TRACK_VALUE_FIRST, "10");
+      test::DialogDriver::press(dialog, IDCANCEL);
+    }
+  });
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kPerTrackInstrument, 0);
+  pump_messages();
+  EXPECT_EQ(state.engine.settings.play.PerTrackProgram[0], 41);
+  EXPECT_EQ(state.engine.settings.play.PerTrackProgram[1], 0);
+  EXPECT_TRUE(item_checked(state, cmd::kPerTrackInstrument));
+  EXPECT_FALSE(item_checked(state, cmd::kStandardInstrument));
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kPerTrackVolume, 0);
+  pump_messages();
+  EXPECT_EQ(state.engine.settings.play.PerTrackVolume[0], 71);  // applied, then cancelled
+  EXPECT_TRUE(item_checked(state, cmd::kPerTrackVolume));
+  EXPECT_EQ(driver.titles(), (std::vector<std::string>{"音色設定", "音量設定"}));
+}
+
+TEST_F(MainWindowTest, ConversionDetailDialogReachesTheEngineAndTheSettingsFile) {
+  ShellState& state = open_window();
+  test::DialogDriver driver([](HWND dialog, const std::string&) {
+    test::DialogDriver::type(dialog, IDC_CHORD_SPLIT_COUNT, "99");
+    test::DialogDriver::press(dialog, IDC_HIGH_NOTE_FIRST);
+    test::DialogDriver::press(dialog, IDOK);
+  });
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kConversionDetail, 0);
+  EXPECT_EQ(state.engine.settings.conv.chsepcnt, 16);
+  EXPECT_EQ(state.engine.settings.conv.highmld, 1);
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kSaveSettings, 0);
+  const std::string text = bytes_of(folder_ / L"korvani.ini");
+  EXPECT_NE(text.find("chsepcnt=16"), std::string::npos) << text;
+  EXPECT_NE(text.find("highmld=1"), std::string::npos) << text;
+}
+
+TEST_F(MainWindowTest, PropertyReportIsOneModelessWindowThatRefreshes) {
+  ShellState& state = open_window();
+  open_file(state, song_);
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kProperties, 0);
+  HWND report = property_report_window();
+  ASSERT_NE(report, nullptr);
+  EXPECT_EQ(GetWindow(report, GW_OWNER), nullptr);
+  EXPECT_NE(test::DialogDriver::text(report, IDC_REPORT_TEXT).find("ﾃﾝﾎﾟ=120"), std::string::npos);
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kProperties, 0);
+  EXPECT_EQ(property_report_window(), report);
+  state.engine.settings.play.KeyOffset = 3;
+  test::DialogDriver::press(report, IDC_REFRESH);
+  EXPECT_NE(test::DialogDriver::text(report, IDC_REPORT_TEXT).find("ｷｰｺﾝﾄﾛｰﾙ #3"), std::string::npos);
+  test::DialogDriver::press(report, IDOK);
+  EXPECT_EQ(property_report_window(), nullptr);
+  EXPECT_FALSE(IsWindow(report));
+}
 
 #ifdef MEL_APP_PATH
 

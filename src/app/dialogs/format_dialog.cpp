@@ -1,0 +1,58 @@
+#include "app/dialogs/format_dialog.h"
+
+#include <algorithm>
+
+#include "app/dialogs/dxm_dialog.h"
+#include "app/dialogs/mfi_dialog.h"
+#include "score/format_codes.h"
+
+namespace mel {
+
+namespace {
+
+constexpr int kCounterStepsPerQuarter = 4;
+
+std::unique_ptr<FormatDialog> make_mfi(int, const FormatDialogContext& context) {
+  return std::make_unique<MfiDialog>(false, context);
+}
+
+std::unique_ptr<FormatDialog> make_cmx(int, const FormatDialogContext& context) {
+  return std::make_unique<MfiDialog>(true, context);
+}
+
+// MIDI input played as written is written to DXM from its MIDI bytes, with
+// the dialog of that path.
+std::unique_ptr<FormatDialog> make_dxm(int, const FormatDialogContext& context) {
+  bool direct = is_midi_input(context.inputType) && context.settings.play.MidiStandard == 1;
+  return std::make_unique<DxmDialog>(direct, context);
+}
+
+}  // namespace
+
+const Settings& cleared_octave_shifts(Settings& settings) {
+  settings.conv.octaveShift.fill(0);
+  return settings;
+}
+
+const std::vector<FormatDialogEntry>& format_dialog_entries() {
+  static const std::vector<FormatDialogEntry> entries = {
+      {kOutputMfi, make_mfi},
+      {kOutputCmx, make_cmx},
+      {kOutputDxm, make_dxm},
+  };
+  return entries;
+}
+
+std::unique_ptr<FormatDialog> make_format_dialog(int outputKind, const FormatDialogContext& context) {
+  for (const FormatDialogEntry& entry : format_dialog_entries()) {
+    if (entry.outputKind == outputKind) return entry.make(outputKind, context);
+  }
+  return nullptr;
+}
+
+int counter_length_of(const SongInfo& song) {
+  int step = std::max(1, song.timebase / kCounterStepsPerQuarter);
+  return song.songLength <= 0 ? 0 : (song.songLength - 1) / step + 1;
+}
+
+}  // namespace mel
