@@ -19,6 +19,7 @@
 #include "controls/cg_button.h"
 #include "formats/mfi/mail_text.h"
 #include "shell/win32/shell_menu.h"
+#include "windows/shell/dialog_driver.h"
 #include "windows/shell/main_window_fixture.h"
 
 namespace mel {
@@ -389,7 +390,11 @@ TEST_F(PlayerCommandsTest, TheClipboardTextPlaysAsAMelody) {
   ShellState& state = open_song();
   // The song as MFi mail text, the way it is pasted from a mail.
   saveAs_ = folder_ / L"song.mld";
-  SendMessageW(state.hwnd, WM_COMMAND, cmd::kCreateFirst + 4, 0);  // "iﾒﾛﾃﾞｨﾌｧｲﾙ作成"
+  {
+    // The MFi settings dialog opens first; its start values are taken.
+    test::DialogDriver driver([](HWND dialog, const std::string&) { test::DialogDriver::press(dialog, IDOK); });
+    SendMessageW(state.hwnd, WM_COMMAND, cmd::kCreateFirst + 4, 0);  // "iﾒﾛﾃﾞｨﾌｧｲﾙ作成"
+  }
   const std::string mfi = read_text(saveAs_);
   ASSERT_FALSE(mfi.empty());
   const std::vector<uint8_t> mail = encode_mail_text(ByteView(reinterpret_cast<const uint8_t*>(mfi.data()), mfi.size()));
