@@ -54,8 +54,8 @@ V values_of(const ConversionOptions& o) {
 
 ConversionDetailDialog::ConversionDetailDialog(ConversionOptions& options)
     : BoundDialog(values_of(options), detail_fields()), options_(options) {
-  add_spec({IDC_LENGTH_SCALE, ControlKind::Label, IDC_LENGTH_SCALE_SPIN});
-  for (int c = 0; c < kChannels; ++c) add_spec({IDC_SPLIT_CHANNEL_FIRST + c, ControlKind::Check});
+  add_binding({IDC_LENGTH_SCALE, ControlKind::Label, IDC_LENGTH_SCALE_SPIN});
+  for (int c = 0; c < kChannels; ++c) add_binding({IDC_SPLIT_CHANNEL_FIRST + c, ControlKind::Check});
 }
 
 int ConversionDetailDialog::template_id() const { return IDD_CONVERSION_DETAIL; }

@@ -26,7 +26,7 @@ enum class ControlKind {
   List,        // a list box: state is the selected line; a double-click is a command
 };
 
-struct ControlSpec {
+struct ControlBinding {
   int id = 0;
   ControlKind kind = ControlKind::Label;
   int spinId = 0;  // the spin button that steps this control, 0 = none
@@ -48,7 +48,7 @@ class DialogModel {
 
   virtual int template_id() const = 0;
   virtual std::string title() const = 0;
-  virtual const std::vector<ControlSpec>& controls() const = 0;
+  virtual const std::vector<ControlBinding>& controls() const = 0;
   // The entries of a Choice or ChoiceText control.
   virtual std::vector<std::string> choices(int /*id*/) const { return {}; }
 
@@ -116,11 +116,11 @@ template <class V, class Base = DialogModel>
 class BoundDialog : public Base {
  public:
   BoundDialog(V values, std::vector<BoundField<V>> fields) : values_(std::move(values)), fields_(std::move(fields)) {
-    for (const BoundField<V>& f : fields_) specs_.push_back({f.id, f.kind, f.spinId});
+    for (const BoundField<V>& f : fields_) bindings_.push_back({f.id, f.kind, f.spinId});
   }
 
   const V& values() const { return values_; }
-  const std::vector<ControlSpec>& controls() const override { return specs_; }
+  const std::vector<ControlBinding>& controls() const override { return bindings_; }
 
   std::string text(int id) const override {
     const BoundField<V>* f = field(id);
@@ -165,7 +165,7 @@ class BoundDialog : public Base {
       }
     }
   }
-  void add_spec(ControlSpec spec) { specs_.push_back(spec); }
+  void add_binding(ControlBinding binding) { bindings_.push_back(binding); }
 
   V values_;
 
@@ -187,7 +187,7 @@ class BoundDialog : public Base {
   }
 
   std::vector<BoundField<V>> fields_;
-  std::vector<ControlSpec> specs_;
+  std::vector<ControlBinding> bindings_;
 };
 
 }  // namespace mel

@@ -38,9 +38,9 @@ DxmDialog::DxmDialog(bool direct, const FormatDialogContext& context)
       settings_(context.settings),
       counterLength_(context.counterLength),
       stored_(values_) {
-  add_spec({IDC_KEY_HINT, ControlKind::Label});
-  add_spec({IDC_KEY_LOW, ControlKind::Label});
-  add_spec({IDC_KEY_HIGH, ControlKind::Label});
+  add_binding({IDC_KEY_HINT, ControlKind::Label});
+  add_binding({IDC_KEY_LOW, ControlKind::Label});
+  add_binding({IDC_KEY_HIGH, ControlKind::Label});
 }
 
 int DxmDialog::template_id() const { return direct_ ? IDD_DXM_DIRECT_SETTINGS : IDD_DXM_SETTINGS; }

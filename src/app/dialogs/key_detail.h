@@ -40,7 +40,7 @@ class KeyDetailDialog : public DialogModel {
 
   int template_id() const override;
   std::string title() const override;
-  const std::vector<ControlSpec>& controls() const override { return controls_; }
+  const std::vector<ControlBinding>& controls() const override { return controls_; }
   std::string text(int id) const override;
   int state(int id) const override;
   void set_text(int, const std::string&) override {}
@@ -63,7 +63,7 @@ class KeyDetailDialog : public DialogModel {
   int highestValid_;
   std::array<int, kMaxTracks>& octaveShift_;
   std::array<int, kKeyDetailRows> working_{};
-  std::vector<ControlSpec> controls_;
+  std::vector<ControlBinding> controls_;
 };
 
 }  // namespace mel

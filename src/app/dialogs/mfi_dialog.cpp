@@ -61,9 +61,9 @@ MfiDialog::MfiDialog(bool cmx, const FormatDialogContext& context)
       song_(context.song),
       settings_(context.settings),
       counterLength_(context.counterLength) {
-  add_spec({IDC_KEY_HINT, ControlKind::Label});
-  add_spec({IDC_KEY_LOW, ControlKind::Label});
-  add_spec({IDC_KEY_HIGH, ControlKind::Label});
+  add_binding({IDC_KEY_HINT, ControlKind::Label});
+  add_binding({IDC_KEY_LOW, ControlKind::Label});
+  add_binding({IDC_KEY_HIGH, ControlKind::Label});
   stored_ = writer_settings();
 }
 

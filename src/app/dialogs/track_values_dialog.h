@@ -46,7 +46,7 @@ class TrackValuesDialog : public DialogModel {
 
   int template_id() const override;
   std::string title() const override;
-  const std::vector<ControlSpec>& controls() const override { return controls_; }
+  const std::vector<ControlBinding>& controls() const override { return controls_; }
   std::vector<std::string> choices(int id) const override;
   std::string text(int id) const override;
   int state(int id) const override;
@@ -75,7 +75,7 @@ class TrackValuesDialog : public DialogModel {
   std::array<std::string, kTrackValueRows> rows_;
   int currentRow_ = 0;
   int listLine_ = -1;
-  std::vector<ControlSpec> controls_;
+  std::vector<ControlBinding> controls_;
 };
 
 }  // namespace mel

@@ -31,7 +31,7 @@ ScoreBuilder three_track_song() {
 
 bool has_control(const DialogModel& model, int id) {
   const auto& c = model.controls();
-  return std::any_of(c.begin(), c.end(), [id](const ControlSpec& s) { return s.id == id; });
+  return std::any_of(c.begin(), c.end(), [id](const ControlBinding& s) { return s.id == id; });
 }
 
 struct UntouchedCase {

@@ -29,36 +29,36 @@ std::string control_text(HWND dialog, int id) {
   return narrow(text);
 }
 
-const ControlSpec* spec_of(const DialogModel& model, int id) {
-  for (const ControlSpec& spec : model.controls()) {
-    if (spec.id == id) return &spec;
+const ControlBinding* binding_of(const DialogModel& model, int id) {
+  for (const ControlBinding& binding : model.controls()) {
+    if (binding.id == id) return &binding;
   }
   return nullptr;
 }
 
-const ControlSpec* spec_of_spin(const DialogModel& model, int spinId) {
-  for (const ControlSpec& spec : model.controls()) {
-    if (spec.spinId != 0 && spec.spinId == spinId) return &spec;
+const ControlBinding* binding_of_spin(const DialogModel& model, int spinId) {
+  for (const ControlBinding& binding : model.controls()) {
+    if (binding.spinId != 0 && binding.spinId == spinId) return &binding;
   }
   return nullptr;
 }
 
 // The controls' contents into the model.
 void read_controls(HWND dialog, DialogModel& model) {
-  for (const ControlSpec& spec : model.controls()) {
-    switch (spec.kind) {
+  for (const ControlBinding& binding : model.controls()) {
+    switch (binding.kind) {
       case ControlKind::Number:
       case ControlKind::Text:
-      case ControlKind::ChoiceText: model.set_text(spec.id, control_text(dialog, spec.id)); break;
-      case ControlKind::Check: model.set_state(spec.id, IsDlgButtonChecked(dialog, spec.id) == BST_CHECKED); break;
+      case ControlKind::ChoiceText: model.set_text(binding.id, control_text(dialog, binding.id)); break;
+      case ControlKind::Check: model.set_state(binding.id, IsDlgButtonChecked(dialog, binding.id) == BST_CHECKED); break;
       case ControlKind::Choice:
-        model.set_state(spec.id, static_cast<int>(SendDlgItemMessageW(dialog, spec.id, CB_GETCURSEL, 0, 0)));
+        model.set_state(binding.id, static_cast<int>(SendDlgItemMessageW(dialog, binding.id, CB_GETCURSEL, 0, 0)));
         break;
       case ControlKind::Slider:
-        model.set_state(spec.id, GetScrollPos(GetDlgItem(dialog, spec.id), SB_CTL));
+        model.set_state(binding.id, GetScrollPos(GetDlgItem(dialog, binding.id), SB_CTL));
         break;
       case ControlKind::List:
-        model.set_state(spec.id, static_cast<int>(SendDlgItemMessageW(dialog, spec.id, LB_GETCURSEL, 0, 0)));
+        model.set_state(binding.id, static_cast<int>(SendDlgItemMessageW(dialog, binding.id, LB_GETCURSEL, 0, 0)));
         break;
       case ControlKind::Label: break;
     }
@@ -75,44 +75,44 @@ void show_model(HWND dialog, OpenDialog& open, bool editsToo) {
   DialogModel& model = open.model;
   open.showing = true;
   SetWindowTextW(dialog, widen(model.title()).c_str());
-  for (const ControlSpec& spec : model.controls()) {
-    switch (spec.kind) {
+  for (const ControlBinding& binding : model.controls()) {
+    switch (binding.kind) {
       case ControlKind::Number:
       case ControlKind::Text:
       case ControlKind::ChoiceText:
-        if (editsToo) SetDlgItemTextW(dialog, spec.id, widen(model.text(spec.id)).c_str());
+        if (editsToo) SetDlgItemTextW(dialog, binding.id, widen(model.text(binding.id)).c_str());
         break;
-      case ControlKind::Label: SetDlgItemTextW(dialog, spec.id, widen(model.text(spec.id)).c_str()); break;
+      case ControlKind::Label: SetDlgItemTextW(dialog, binding.id, widen(model.text(binding.id)).c_str()); break;
       case ControlKind::Check:
-        CheckDlgButton(dialog, spec.id, model.state(spec.id) ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(dialog, binding.id, model.state(binding.id) ? BST_CHECKED : BST_UNCHECKED);
         break;
       case ControlKind::Choice:
-        SendDlgItemMessageW(dialog, spec.id, CB_SETCURSEL, static_cast<WPARAM>(model.state(spec.id)), 0);
+        SendDlgItemMessageW(dialog, binding.id, CB_SETCURSEL, static_cast<WPARAM>(model.state(binding.id)), 0);
         break;
-      case ControlKind::Slider: SetScrollPos(GetDlgItem(dialog, spec.id), SB_CTL, model.state(spec.id), TRUE); break;
+      case ControlKind::Slider: SetScrollPos(GetDlgItem(dialog, binding.id), SB_CTL, model.state(binding.id), TRUE); break;
       case ControlKind::List:
-        SendDlgItemMessageW(dialog, spec.id, LB_SETCURSEL, static_cast<WPARAM>(model.state(spec.id)), 0);
+        SendDlgItemMessageW(dialog, binding.id, LB_SETCURSEL, static_cast<WPARAM>(model.state(binding.id)), 0);
         break;
     }
-    enable(dialog, spec.id, model.enabled(spec.id));
-    if (spec.spinId != 0) enable(dialog, spec.spinId, model.enabled(spec.id));
+    enable(dialog, binding.id, model.enabled(binding.id));
+    if (binding.spinId != 0) enable(dialog, binding.spinId, model.enabled(binding.id));
   }
   open.showing = false;
 }
 
 void fill_choices(HWND dialog, const DialogModel& model) {
-  for (const ControlSpec& spec : model.controls()) {
-    if (spec.kind == ControlKind::Choice || spec.kind == ControlKind::ChoiceText || spec.kind == ControlKind::List) {
-      const bool list = spec.kind == ControlKind::List;
-      SendDlgItemMessageW(dialog, spec.id, list ? LB_RESETCONTENT : CB_RESETCONTENT, 0, 0);
-      for (const std::string& choice : model.choices(spec.id)) {
+  for (const ControlBinding& binding : model.controls()) {
+    if (binding.kind == ControlKind::Choice || binding.kind == ControlKind::ChoiceText || binding.kind == ControlKind::List) {
+      const bool list = binding.kind == ControlKind::List;
+      SendDlgItemMessageW(dialog, binding.id, list ? LB_RESETCONTENT : CB_RESETCONTENT, 0, 0);
+      for (const std::string& choice : model.choices(binding.id)) {
         const std::wstring text = widen(choice);
-        SendDlgItemMessageW(dialog, spec.id, list ? LB_ADDSTRING : CB_ADDSTRING, 0,
+        SendDlgItemMessageW(dialog, binding.id, list ? LB_ADDSTRING : CB_ADDSTRING, 0,
                             reinterpret_cast<LPARAM>(text.c_str()));
       }
-    } else if (spec.kind == ControlKind::Slider) {
-      const auto [low, high] = model.slider_range(spec.id);
-      SetScrollRange(GetDlgItem(dialog, spec.id), SB_CTL, low, high, FALSE);
+    } else if (binding.kind == ControlKind::Slider) {
+      const auto [low, high] = model.slider_range(binding.id);
+      SetScrollRange(GetDlgItem(dialog, binding.id), SB_CTL, low, high, FALSE);
     }
   }
 }
@@ -139,17 +139,17 @@ void on_command(HWND dialog, OpenDialog& open, int id, int code) {
     return;
   }
   if (open.showing) return;
-  const ControlSpec* spec = spec_of(open.model, id);
-  if (!spec) {
+  const ControlBinding* binding = binding_of(open.model, id);
+  if (!binding) {
     if (code == BN_CLICKED) run_command(dialog, open, id);
     return;
   }
-  if (spec->kind == ControlKind::List) {
+  if (binding->kind == ControlKind::List) {
     if (code == LBN_SELCHANGE) read_controls(dialog, open.model);
     if (code == LBN_DBLCLK) run_command(dialog, open, id);
     return;
   }
-  if (spec->kind == ControlKind::ChoiceText && (code == CBN_SETFOCUS || code == CBN_EDITCHANGE)) {
+  if (binding->kind == ControlKind::ChoiceText && (code == CBN_SETFOCUS || code == CBN_EDITCHANGE)) {
     read_controls(dialog, open.model);
     open.model.focused(id);
     show_model(dialog, open, false);
@@ -159,13 +159,13 @@ void on_command(HWND dialog, OpenDialog& open, int id, int code) {
   // changes the computed labels (the key range follows the key).
   const bool changed = code == BN_CLICKED || code == CBN_SELCHANGE || code == EN_CHANGE;
   if (!changed) return;
-  if (code == BN_CLICKED && spec->kind == ControlKind::Check) {
+  if (code == BN_CLICKED && binding->kind == ControlKind::Check) {
     read_controls(dialog, open.model);
     open.model.clicked(id, (GetKeyState(VK_CONTROL) & 0x8000) != 0, (GetKeyState(VK_SHIFT) & 0x8000) != 0);
     show_model(dialog, open, false);
     return;
   }
-  if (code == CBN_SELCHANGE && spec->kind == ControlKind::ChoiceText) {
+  if (code == CBN_SELCHANGE && binding->kind == ControlKind::ChoiceText) {
     // The edit part is updated after this notification; take the entry itself.
     const LRESULT index = SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0);
     const std::vector<std::string> choices = open.model.choices(id);
@@ -181,8 +181,8 @@ void on_scroll(HWND dialog, OpenDialog& open, HWND bar, int code, bool horizonta
   const int barId = GetDlgCtrlID(bar);
   read_controls(dialog, open.model);
   if (horizontal) {
-    const ControlSpec* spec = spec_of(open.model, barId);
-    if (!spec || spec->kind != ControlKind::Slider) return;
+    const ControlBinding* binding = binding_of(open.model, barId);
+    if (!binding || binding->kind != ControlKind::Slider) return;
     int position = open.model.state(barId);
     if (code == SB_LINELEFT || code == SB_PAGELEFT) --position;
     if (code == SB_LINERIGHT || code == SB_PAGERIGHT) ++position;
@@ -195,10 +195,10 @@ void on_scroll(HWND dialog, OpenDialog& open, HWND bar, int code, bool horizonta
     }
     open.model.set_state(barId, position);
   } else {
-    const ControlSpec* spec = spec_of_spin(open.model, barId);
-    if (!spec || (code != SB_LINEUP && code != SB_LINEDOWN)) return;
+    const ControlBinding* binding = binding_of_spin(open.model, barId);
+    if (!binding || (code != SB_LINEUP && code != SB_LINEDOWN)) return;
     const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
-    open.model.spin(spec->id, code == SB_LINEUP ? 1 : -1, ctrl);
+    open.model.spin(binding->id, code == SB_LINEUP ? 1 : -1, ctrl);
   }
   show_model(dialog, open, true);
 }
