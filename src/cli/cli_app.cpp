@@ -1,5 +1,6 @@
 #include "cli/cli_app.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <system_error>
 
 #include "app/conversion_rules.h"
+#include "app/dialogs/format_dialog.h"
 #include "app/report_model.h"
 #include "cli/audio_output.h"
 #include "cli/cli_options.h"
@@ -112,6 +114,37 @@ int detect_melody_file(const fs::path& input, Engine& engine, std::ostream& err,
 // engine may have converted earlier inputs: like the window's, it reads each
 // file afresh and keeps only its buffers, so a batch does not allocate and
 // clear a new score buffer for every file.
+// Converts again through the format's settings dialog with the --set dialog
+// values typed into it and OK pressed, as the window's create flow writes.
+int convert_through_dialog(const CliRequest& request, const fs::path& input, int inputType, int outputKind,
+                           Engine& engine, ConversionResult& result, std::ostream& err) {
+  const auto octaveShifts = engine.settings.conv.octaveShift;
+  const FormatDialogContext context{engine.song, engine.settings, inputType, counter_length_of(engine.song)};
+  std::unique_ptr<FormatDialog> dialog = make_format_dialog(outputKind, context);
+  // The dialog clears the octave shifts as it opens; --octave-shift stands
+  // for the rows of its key detail dialog.
+  engine.settings.conv.octaveShift = octaveShifts;
+  const std::string kind = output_kind_name(outputKind);
+  if (!dialog) {
+    return failure(err, kExitUsage, "--set " + request.dialogValues.front().name + ": writing " + kind +
+                                        " has no settings dialog");
+  }
+  for (const DialogValue& value : request.dialogValues) {
+    const auto& controls = dialog->controls();
+    const bool hasField = std::any_of(controls.begin(), controls.end(),
+                                      [&](const ControlBinding& c) { return c.id == value.controlId; });
+    if (!hasField) {
+      return failure(err, kExitUsage, "--set " + value.name + ": the " + kind + " settings dialog has no such field");
+    }
+    dialog->set_text(value.controlId, value.text);
+  }
+  dialog->ok();
+  engine.ReloadRequest = kReloadReadFile;
+  result = engine.convert(input, inputType, outputKind, dialog->writer());
+  if (!result.ok()) return failure(err, kExitFailed, quoted(input) + ": " + dispatch_status_text(result.status));
+  return kExitOk;
+}
+
 Converted convert_input(const CliRequest& request, const fs::path& input, int outputKind, bool forPlayback,
                         Engine& engine, std::ostream& err) {
   Converted c;
@@ -160,6 +193,10 @@ Converted convert_input(const CliRequest& request, const fs::path& input, int ou
   if (!conversion_is_playable(engine.song, kAnyOutput)) {
     c.status = failure(err, kExitFailed, "no notes could be read from " + quoted(input));
     return c;
+  }
+  if (!forPlayback && !request.dialogValues.empty()) {
+    c.status = convert_through_dialog(request, input, c.inputType, outputKind, engine, result, err);
+    if (c.status != kExitOk) return c;
   }
   if (!conversion_is_playable(engine.song, result.output.size())) {
     // Never hand on (or write) an empty file as if it were a song.

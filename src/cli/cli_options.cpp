@@ -13,7 +13,9 @@
 #include "score/format_codes.h"
 #include "convert/format_registry.h"
 #include "convert/format_table.h"
+#include "app/dialogs/dialog_ids.h"
 #include "app/settings_model.h"
+#include "cli/text_encoding.h"
 
 namespace mel::cli {
 
@@ -153,6 +155,39 @@ bool parse_ranged(const std::string& flag, const std::string& text, int low, int
     return false;
   }
   return true;
+}
+
+// The settings dialog's fields that --set reaches besides the settings keys.
+struct DialogField {
+  const char* name;
+  int controlId;
+  bool isText;
+};
+constexpr DialogField kDialogFields[] = {
+    {"title", IDC_TITLE, true},
+    {"tempo", IDC_TEMPO, false},
+    {"start", IDC_START, false},
+    {"end", IDC_END, false},
+};
+
+// True when the assignment names a dialog field (then error tells whether its
+// value was refused).
+bool apply_dialog_set(CliRequest& request, const std::string& assignment, std::string& error) {
+  std::size_t eq = assignment.find('=');
+  if (eq == std::string::npos) return false;
+  const std::string name = lower_ascii(assignment.substr(0, eq));
+  const std::string text = assignment.substr(eq + 1);
+  for (const DialogField& field : kDialogFields) {
+    if (name != field.name) continue;
+    int value = 0;
+    if (!field.isText && !parse_integer(text, value)) {
+      error = "--set " + name + " needs a whole number, not '" + text + "'";
+    } else {
+      request.dialogValues.push_back({name, field.controlId, field.isText ? argument_to_cp932(text) : text});
+    }
+    return true;
+  }
+  return false;
 }
 
 bool apply_set(Settings& settings, const std::string& assignment, std::string& error) {
@@ -515,7 +550,11 @@ ParseResult parse_command_line(const std::vector<std::string>& args) {
         r.settings.play.TrackSelection = selection;
         r.settings.play.TrackMask = mask;
       } else if (name == "--set") {
-        if (!apply_set(r.settings, v, error)) return fail(error);
+        if (apply_dialog_set(r, v, error)) {
+          if (!error.empty()) return fail(error);
+        } else if (!apply_set(r.settings, v, error)) {
+          return fail(error);
+        }
       } else if (name == "-o" || name == "--output") {
         r.output = fs::path(v);
       } else if (name == "-d" || name == "--output-dir") {
@@ -585,6 +624,9 @@ std::string help_text() {
     << "  --no-midi-standard read MIDI input through the score instead of rewriting it directly\n"
     << "  --split-chords     split chords of MIDI and MFi tracks into several tracks\n"
     << "  --set KEY=VALUE    any setting below, by settings key or name\n"
+    << "  --set title=TEXT, --set tempo=N, --set start=N, --set end=N\n"
+    << "                     convert: the settings dialog's title, tempo and start and end counter\n"
+    << "                     (sixteenths), as if typed into it; only for formats whose dialog has them\n"
     << "  --settings FILE    read a settings file (korvani.ini) first: its playback and conversion\n"
     << "                     keys are the starting values, every other option overrides them\n"
     << "\n"

@@ -33,6 +33,14 @@ struct TargetFormat {
   bool mailText = false;  // MFi written as Base64 mail text
 };
 
+// A value of the format's settings dialog given with --set (title, tempo,
+// start, end): convert writes as if it had been typed into the dialog.
+struct DialogValue {
+  std::string name;  // as given after --set
+  int controlId = 0;
+  std::string text;  // CP932 for the title
+};
+
 struct CliRequest {
   Command command = Command::None;
   std::vector<std::filesystem::path> inputs;
@@ -45,6 +53,7 @@ struct CliRequest {
   Settings settings;                               // options as given, before the per-file rules
   std::optional<int> instrument;                   // --instrument
   bool trackInstruments = false;                   // --track-instrument given
+  std::vector<DialogValue> dialogValues;           // --set title=, tempo=, start=, end=
 };
 
 struct ParseResult {

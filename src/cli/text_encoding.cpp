@@ -1,6 +1,7 @@
 #include "cli/text_encoding.h"
 
 #include "common/cp932.h"
+#include "common/text_encoding.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -83,6 +84,23 @@ std::string cp932_to_utf8(const std::string& cp932) {
   return convert_with_windows(cp932);
 #else
   return convert_with_iconv(cp932);
+#endif
+}
+
+std::string argument_to_cp932(const std::string& argument) {
+#ifdef _WIN32
+  // Windows hands the arguments over in the system's code page.
+  const int wideLength = MultiByteToWideChar(CP_ACP, 0, argument.data(), static_cast<int>(argument.size()), nullptr, 0);
+  if (wideLength <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, argument.data(), static_cast<int>(argument.size()), wide.data(), wideLength);
+  const int length = WideCharToMultiByte(kCodePageCp932, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string out(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(kCodePageCp932, 0, wide.data(), wideLength, out.data(), length, nullptr, nullptr);
+  return out;
+#else
+  return to_cp932(reinterpret_cast<const uint8_t*>(argument.data()), argument.size(), TextEncoding::Utf8);
 #endif
 }
 

@@ -164,6 +164,13 @@ DispatchStatus Engine::dispatch(const fs::path& input, const fs::path& output, i
   return result.status;
 }
 
+ConversionResult Engine::convert(const fs::path& input, int inputType, int outputKind, const DialogWriter& writer) {
+  dialogWriter_ = &writer;
+  ConversionResult result = convert(input, inputType, outputKind);
+  dialogWriter_ = nullptr;
+  return result;
+}
+
 DispatchStatus Engine::dispatch(const fs::path& input, const fs::path& output, int inputType, int outputKind,
                                 const DialogWriter& writer, std::string* writeError) {
   dialogWriter_ = &writer;
@@ -171,6 +178,5 @@ DispatchStatus Engine::dispatch(const fs::path& input, const fs::path& output, i
   dialogWriter_ = nullptr;
   return status;
 }
-
 
 }  // namespace mel

@@ -74,6 +74,9 @@ class Engine {
   // Runs the dispatcher's read, pass and write steps and returns the output
   // bytes without writing a file.
   ConversionResult convert(const std::filesystem::path& input, int inputType, int outputKind);
+  // The same with a settings dialog's writer for this one call.
+  ConversionResult convert(const std::filesystem::path& input, int inputType, int outputKind,
+                           const DialogWriter& writer);
 
   // The dispatcher: converts and writes the output file (atomically). Returns
   // the status; legacy_result() maps it to the dispatcher's 1 / 0 answer.

@@ -507,6 +507,39 @@ TEST_F(CliTool, AudioCommands) {
 #endif
 }
 
+// --set title, tempo, start and end act as values typed into the format's
+// settings dialog; formats whose dialog lacks the field refuse them.
+TEST_F(CliTool, DialogValuesGivenWithSetReachTheWrittenFile) {
+  test::MfiBuilder mfi;
+  mfi.title("さくら");
+  mfi.track().tempo(0, 0xC3, 120).note(0, 0, 15, 48).note(48, 2, 15, 48).note(48, 4, 15, 48).end(48);
+  write_bytes(path("song.mld"), mfi.bytes());
+  ASSERT_EQ(run({"convert", "song.mld", "-o", "set.mld", "--set", u8"title=うた", "--set", "TEMPO=100"}).status,
+            kExitOk);
+  ToolRun info = run({"info", "set.mld"});
+  EXPECT_EQ(info.out.rfind(u8"曲名「うた」\nﾃﾝﾎﾟ=100", 0), 0u) << info.out;
+
+  ASSERT_EQ(run({"convert", "song.mld", "-o", "whole.mld"}).status, kExitOk);
+  ASSERT_EQ(run({"convert", "song.mld", "-o", "cut.mld", "--set", "start=5", "--set", "end=8"}).status, kExitOk);
+  EXPECT_LT(fs::file_size(path("cut.mld")), fs::file_size(path("whole.mld")));
+
+  struct Refused {
+    std::vector<std::string> args;
+    std::string error;
+  } refused[] = {
+      {{"-o", "x.mid", "--set", "title=a"}, "melvarino: --set title: writing Standard MIDI File has no settings dialog\n"},
+      {{"-o", "x.mld", "--set", "tempo=fast"}, "melvarino: --set tempo needs a whole number, not 'fast'\n"},
+  };
+  for (const Refused& r : refused) {
+    std::vector<std::string> args = {"convert", "song.mld"};
+    args.insert(args.end(), r.args.begin(), r.args.end());
+    ToolRun run_ = run(args);
+    EXPECT_EQ(run_.status, kExitUsage);
+    EXPECT_EQ(run_.err, r.error);
+    EXPECT_FALSE(fs::exists(path("x.mid")) || fs::exists(path("x.mld")));
+  }
+}
+
 // MML text in and out: info shows its title and tracks, it converts to MIDI,
 // MML and MML2MMF text, and a text without a note is refused as not MML.
 TEST_F(CliTool, MmlTextIsReadAndWritten) {

@@ -443,9 +443,6 @@ TEST_F(MainWindowTest, CreatingAMidiFileWritesItWhereTheSaveDialogSays) {
   EXPECT_EQ(state.playlist.recent.size(), 2u);
 }
 
-// A create item of a format whose writer exists writes, with the start values
-// of its settings dialog, exactly the file `melvarino convert` writes; an item
-// of a format without a writer writes nothing.
 // The create command of an output kind (0: none).
 int create_command_for(int kind) {
   for (int id : {cmd::kCreateMidi, cmd::kCreateMml, cmd::kCreatePlaylist}) {
@@ -503,6 +500,52 @@ TEST_F(MainWindowTest, CreateItemsWriteWhatConvertWrites) {
   EXPECT_NE(std::find(driver.titles().begin(), driver.titles().end(), "MIDI > DXMファイル設定"), driver.titles().end());
   EXPECT_NE(std::find(driver.titles().begin(), driver.titles().end(), "MLDファイル設定(4和音モード)"),
             driver.titles().end());
+}
+
+// The title, tempo and start and end counters typed into a format's settings
+// dialog write what `convert --set` writes with the same values, for every
+// dialog that has these fields.
+TEST_F(MainWindowTest, ValuesTypedIntoADialogWriteWhatConvertSetWrites) {
+  const fs::path song = folder_ / L"song.mid";
+  write_bytes(song, two_track_song());
+  ShellState& state = open_window();
+  open_file(state, song);
+  struct Typed {
+    int id;
+    const char* name;
+    std::string text;
+  };
+  const std::vector<Typed> typed = {
+      {IDC_TITLE, "title", "うた"}, {IDC_TEMPO, "tempo", "100"}, {IDC_START, "start", "2"}, {IDC_END, "end", "12"}};
+  std::vector<std::string> given;  // the --set arguments for the fields the open dialog has
+  test::DialogDriver driver([&](HWND dialog, const std::string&) {
+    given.clear();
+    for (const Typed& t : typed) {
+      if (!GetDlgItem(dialog, t.id)) continue;
+      test::DialogDriver::type(dialog, t.id, t.text);
+      given.push_back(std::string(t.name) + "=" + t.text);
+    }
+    test::DialogDriver::press(dialog, IDOK);
+  });
+  int compared = 0;
+  for (const FormatDialogEntry& entry : format_dialog_entries()) {
+    const int id = create_command_for(entry.outputKind);
+    const OutputFormat* format = find_output_format(entry.outputKind);
+    if (id == 0 || !format) continue;
+    const std::wstring extension = widen(format->extensions.front());
+    saveAs_ = folder_ / (L"typed" + extension);
+    SendMessageW(state.hwnd, WM_COMMAND, id, 0);
+    ASSERT_TRUE(fs::exists(saveAs_)) << entry.outputKind;
+    const fs::path converted = folder_ / (L"set" + extension);
+    std::vector<std::string> args = {"convert", song.string(), "-o", converted.string(), "--to", tool_name_of(*format)};
+    for (const std::string& value : given) args.insert(args.end(), {"--set", value});
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::run_cli(args, out, err), 0) << err.str();
+    EXPECT_EQ(bytes_of(saveAs_), bytes_of(converted)) << tool_name_of(*format);
+    EXPECT_FALSE(given.empty()) << tool_name_of(*format);
+    ++compared;
+  }
+  EXPECT_GE(compared, 3);  // MFi, CMX and DXM at least
 }
 
 TEST_F(MainWindowTest, ClosingDeletesTheTemporaryFileAndSavesWhenAskedTo) {
