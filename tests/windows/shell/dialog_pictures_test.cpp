@@ -63,11 +63,19 @@ void save_window_picture(HWND window, const std::string& path) {
   ReleaseDC(nullptr, screen);
 }
 
-bool screen_is_black_at(int x, int y) {
-  HDC screen = GetDC(nullptr);
-  const COLORREF colour = GetPixel(screen, x, y);
-  ReleaseDC(nullptr, screen);
-  return colour == RGB(0, 0, 0);
+// Where the dialog on the screen is saved when its picture timer fires.
+std::string g_picturePath;
+constexpr UINT_PTR kPictureTimer = 0x7E58;
+// Time for the X server to map and paint the dialog while its own modal loop
+// runs; reading the screen any sooner gives black where it has not drawn yet.
+constexpr UINT kPaintDelayMs = 700;
+
+void CALLBACK take_picture(HWND dialog, UINT, UINT_PTR id, DWORD) {
+  KillTimer(dialog, id);
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  GdiFlush();
+  save_window_picture(dialog, g_picturePath);
+  test::DialogDriver::press(dialog, IDCANCEL);
 }
 
 TEST(DialogPictures, EveryDialog) {
@@ -112,23 +120,8 @@ TEST(DialogPictures, EveryDialog) {
   };
   for (const Picture& picture : pictures) {
     const std::string path = std::string(folder) + "/" + picture.name + ".bmp";
-    test::DialogDriver driver([&path](HWND dialog, const std::string&) {
-      // Let the dialog be mapped and painted before its pixels are read: the
-      // screen shows black where the X server has not drawn it yet.
-      RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-      RECT rect{};
-      GetWindowRect(dialog, &rect);
-      for (int i = 0; i < 500 && screen_is_black_at((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2); ++i) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-          TranslateMessage(&message);
-          DispatchMessageW(&message);
-        }
-        Sleep(10);
-      }
-      save_window_picture(dialog, path);
-      test::DialogDriver::press(dialog, IDCANCEL);
-    });
+    g_picturePath = path;
+    test::DialogDriver driver([](HWND dialog, const std::string&) { SetTimer(dialog, kPictureTimer, kPaintDelayMs, take_picture); });
     std::unique_ptr<DialogModel> model = picture.make();
     EXPECT_EQ(run_model_dialog(nullptr, *model), IDCANCEL) << picture.name;
     EXPECT_EQ(driver.titles().size(), 1u) << picture.name;
