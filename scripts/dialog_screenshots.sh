@@ -5,7 +5,7 @@
 #   scripts/dialog_screenshots.sh [OUT_DIR]
 #
 # OUT_DIR defaults to build/dialogs. The dialogs are opened for real by the
-# Windows test program (DialogPictures.EveryDialog) in one Wine session; each
+# Windows test program (the DialogPictures tests) in one Wine session; each
 # is copied from the screen and cancelled. Needs build/win64 (built if missing).
 set -euo pipefail
 
@@ -44,7 +44,7 @@ wine wineboot -i >/dev/null 2>&1 || true
 # Without a window manager nobody draws the captions: Wine draws them itself
 # when its windows are not decorated by X.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 || true
-wine "$tests" --gtest_filter='DialogPictures.*' >"$work/log" 2>&1 || { cat "$work/log" >&2; exit 1; }
+wine "$tests" --gtest_filter='DialogPictures*' >"$work/log" 2>&1 || { cat "$work/log" >&2; exit 1; }
 for picture in "$work/pictures"/*.bmp; do
   convert "$picture" "$out/$(basename "${picture%.bmp}").png"
 done

@@ -1,5 +1,7 @@
 #include "shell/win32/commands_dialogs.h"
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -101,6 +103,19 @@ int line_count(const std::string& text) {
   return lines;
 }
 
+// The height of one report line: the font is asked for 12 pixels, but where
+// the system's fixed-pitch font spaces its lines wider, 12 would clip the last
+// lines of the report.
+int report_line_height(HWND dialog) {
+  HDC dc = GetDC(dialog);
+  HGDIOBJ old = SelectObject(dc, g_report.font);
+  TEXTMETRICW metrics{};
+  const bool measured = GetTextMetricsW(dc, &metrics) != 0;
+  SelectObject(dc, old);
+  ReleaseDC(dialog, dc);
+  return measured ? std::max<int>(kReportLineHeight, metrics.tmHeight + metrics.tmExternalLeading) : kReportLineHeight;
+}
+
 // Fills the report and fits the dialog around it: the text at (10, 10), the
 // two buttons in one row below it with three equal gaps.
 void show_report(HWND dialog, ShellState& state) {
@@ -111,7 +126,8 @@ void show_report(HWND dialog, ShellState& state) {
   RECT client{};
   GetClientRect(dialog, &client);
   const int width = client.right - client.left;
-  const int textHeight = kReportLineHeight * lines + kReportLineHeight;
+  const int lineHeight = report_line_height(dialog);
+  const int textHeight = lineHeight * lines + lineHeight;
   MoveWindow(GetDlgItem(dialog, IDC_REPORT_TEXT), kReportMargin, kReportMargin, width - 2 * kReportMargin, textHeight,
              TRUE);
   HWND ok = GetDlgItem(dialog, IDOK);
@@ -150,6 +166,10 @@ INT_PTR CALLBACK report_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
                                   nullptr);
       g_report.brush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+      // Given to the text box as its own font as well: a static that selects
+      // its font after asking for its colours would otherwise draw the report
+      // in the dialog's proportional font, taller than the lines are spaced.
+      SendDlgItemMessageW(dialog, IDC_REPORT_TEXT, WM_SETFONT, reinterpret_cast<WPARAM>(g_report.font), FALSE);
       show_report(dialog, *g_report.state);
       return TRUE;
     case WM_CTLCOLORSTATIC: {

@@ -19,26 +19,30 @@
 #include "app/dialogs/key_detail.h"
 #include "app/dialogs/mfi_dialog.h"
 #include "app/dialogs/track_values_dialog.h"
+#include "shell/model/command_ids.h"
+#include "shell/win32/commands_dialogs.h"
 #include "shell/win32/dialogs/model_dialog.h"
 #include "support/score_builder.h"
 #include "windows/shell/dialog_driver.h"
+#include "windows/shell/main_window_fixture.h"
 
 namespace mel {
 namespace {
 
-// The window's pixels as they are on the screen, as a 24-bit BMP file.
-// (WM_PRINT would not depend on the screen, but Wine's dialogs do not print
-// their controls that way.)
+// The window's pixels, frame included, as a 24-bit BMP file. They are read
+// from the window's own drawing surface, which holds what its controls have
+// drawn even before it reaches the X server (reading the screen gave black or
+// stale parts where the server had not been sent them yet).
 void save_window_picture(HWND window, const std::string& path) {
   RECT rect{};
   GetWindowRect(window, &rect);
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HDC source = GetWindowDC(window);
+  HDC memory = CreateCompatibleDC(source);
+  HBITMAP bitmap = CreateCompatibleBitmap(source, width, height);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
   SelectObject(memory, old);
   BITMAPINFOHEADER info{};
   info.biSize = sizeof(info);
@@ -60,14 +64,14 @@ void save_window_picture(HWND window, const std::string& path) {
   out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
   DeleteObject(bitmap);
   DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
+  ReleaseDC(window, source);
 }
 
-// Where the dialog on the screen is saved when its picture timer fires.
+// Where the dialog is saved when its picture timer fires.
 std::string g_picturePath;
 constexpr UINT_PTR kPictureTimer = 0x7E58;
-// Time for the X server to map and paint the dialog while its own modal loop
-// runs; reading the screen any sooner gives black where it has not drawn yet.
+// Time for the dialog to be shown, laid out and painted while its own modal
+// loop runs.
 constexpr UINT kPaintDelayMs = 700;
 
 void CALLBACK take_picture(HWND dialog, UINT, UINT_PTR id, DWORD) {
@@ -121,11 +125,28 @@ TEST(DialogPictures, EveryDialog) {
   for (const Picture& picture : pictures) {
     const std::string path = std::string(folder) + "/" + picture.name + ".bmp";
     g_picturePath = path;
-    test::DialogDriver driver([](HWND dialog, const std::string&) { SetTimer(dialog, kPictureTimer, kPaintDelayMs, take_picture); });
+    test::DialogDriver driver(
+        [](HWND dialog, const std::string&) { SetTimer(dialog, kPictureTimer, kPaintDelayMs, take_picture); });
     std::unique_ptr<DialogModel> model = picture.make();
     EXPECT_EQ(run_model_dialog(nullptr, *model), IDCANCEL) << picture.name;
     EXPECT_EQ(driver.titles().size(), 1u) << picture.name;
   }
+}
+
+// The property report is modeless: it is opened over the window's song.
+class DialogPicturesOfTheWindow : public test_window::MainWindowTest {};
+
+TEST_F(DialogPicturesOfTheWindow, PropertyReport) {
+  const char* folder = std::getenv("MEL_DIALOG_PICTURES");
+  if (!folder || !*folder) GTEST_SKIP() << "MEL_DIALOG_PICTURES is not set";
+  ShellState& state = open_window();
+  open_file(state, song_);
+  SendMessageW(state.hwnd, WM_COMMAND, cmd::kProperties, 0);
+  HWND report = property_report_window();
+  ASSERT_NE(report, nullptr);
+  test_window::pump_for(kPaintDelayMs);
+  save_window_picture(report, std::string(folder) + "/property_report.bmp");
+  test::DialogDriver::press(report, IDOK);
 }
 
 }  // namespace

@@ -750,6 +750,17 @@ TEST_F(MainWindowTest, PropertyReportIsOneModelessWindowThatRefreshes) {
   ASSERT_NE(report, nullptr);
   EXPECT_EQ(GetWindow(report, GW_OWNER), nullptr);
   EXPECT_NE(test::DialogDriver::text(report, IDC_REPORT_TEXT).find("ﾃﾝﾎﾟ=120"), std::string::npos);
+  // The whole report fits its text box in the font the box draws with.
+  HWND text = GetDlgItem(report, IDC_REPORT_TEXT);
+  HDC dc = GetDC(text);
+  SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(text, WM_GETFONT, 0, 0)));
+  RECT box{};
+  GetClientRect(text, &box);
+  RECT needed = box;
+  const std::wstring report_text = widen(test::DialogDriver::text(report, IDC_REPORT_TEXT));
+  DrawTextW(dc, report_text.c_str(), -1, &needed, DT_CALCRECT | DT_LEFT | DT_WORDBREAK);
+  ReleaseDC(text, dc);
+  EXPECT_LE(needed.bottom - needed.top, box.bottom - box.top);
   SendMessageW(state.hwnd, WM_COMMAND, cmd::kProperties, 0);
   EXPECT_EQ(property_report_window(), report);
   state.engine.settings.play.KeyOffset = 3;
