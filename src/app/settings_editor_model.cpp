@@ -77,7 +77,7 @@ const KeyLabel kKeyLabels[] = {
     {"ezpmdhmn", kWritersPage, "ezweb(PMD) 和音数"},
     {"ezpmdbyte", kWritersPage, "ezweb(PMD) ｻｲｽﾞ上限(0=なし)"},
     {"dxmhmn", kWritersPage, "DXM 和音数"},
-    {"dxmbyte", kWritersPage, "DXM ｻｲｽﾞ上限"},
+    {"dxmbyte", kWritersPage, "DXM ｻｲｽﾞ上限(0=なし)"},
     {"smdhmn", kWritersPage, "J-SKY(SMD) ﾄﾗｯｸ数"},
     {"smdnum", kWritersPage, "J-SKY(SMD) 音符数上限(0=なし)"},
     {"mmdhmn", kWritersPage, "ﾄﾞｯﾄi ﾄﾗｯｸ数"},

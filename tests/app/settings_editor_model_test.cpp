@@ -148,6 +148,11 @@ TEST(SettingsEditorModel, SaveMakesTheFolderAndWritesNothingWhenNothingChanged) 
   EXPECT_FALSE(editor.save(file, refused));
   ASSERT_TRUE(refused);
   EXPECT_EQ(IniProfile::from_file(file).get_int("section", "files", 255), 255);
+
+  // A file stands where the folder would be: the failure is reported, not a refusal.
+  editor.set_text(row_of(editor, "files"), "20");
+  EXPECT_FALSE(editor.save(file / "korvani.ini", refused));
+  EXPECT_FALSE(refused);
   std::filesystem::remove_all(folder);
 }
 

@@ -19,6 +19,7 @@
 #include "app/dialogs/key_detail.h"
 #include "app/dialogs/mfi_dialog.h"
 #include "app/dialogs/track_values_dialog.h"
+#include "setting/settings_editor_window.h"
 #include "shell/win32/dialogs/model_dialog.h"
 #include "support/score_builder.h"
 #include "windows/shell/dialog_driver.h"
@@ -70,6 +71,25 @@ bool screen_is_black_at(int x, int y) {
   return colour == RGB(0, 0, 0);
 }
 
+// Lets the dialog be mapped and painted before its pixels are read (the
+// screen shows black where the X server has not drawn it yet), pictures it
+// and cancels it.
+void picture_and_cancel(HWND dialog, const std::string& path) {
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  RECT rect{};
+  GetWindowRect(dialog, &rect);
+  for (int i = 0; i < 500 && screen_is_black_at((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2); ++i) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    Sleep(10);
+  }
+  save_window_picture(dialog, path);
+  test::DialogDriver::press(dialog, IDCANCEL);
+}
+
 TEST(DialogPictures, EveryDialog) {
   const char* folder = std::getenv("MEL_DIALOG_PICTURES");
   if (!folder || !*folder) GTEST_SKIP() << "MEL_DIALOG_PICTURES is not set";
@@ -113,26 +133,22 @@ TEST(DialogPictures, EveryDialog) {
   for (const Picture& picture : pictures) {
     const std::string path = std::string(folder) + "/" + picture.name + ".bmp";
     test::DialogDriver driver([&path](HWND dialog, const std::string&) {
-      // Let the dialog be mapped and painted before its pixels are read: the
-      // screen shows black where the X server has not drawn it yet.
-      RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-      RECT rect{};
-      GetWindowRect(dialog, &rect);
-      for (int i = 0; i < 500 && screen_is_black_at((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2); ++i) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-          TranslateMessage(&message);
-          DispatchMessageW(&message);
-        }
-        Sleep(10);
-      }
-      save_window_picture(dialog, path);
-      test::DialogDriver::press(dialog, IDCANCEL);
+      picture_and_cancel(dialog, path);
     });
     std::unique_ptr<DialogModel> model = picture.make();
     EXPECT_EQ(run_model_dialog(nullptr, *model), IDCANCEL) << picture.name;
     EXPECT_EQ(driver.titles().size(), 1u) << picture.name;
   }
+}
+
+// The settings editor (setting.exe) on its first page, over an empty file.
+TEST(DialogPictures, SettingsEditor) {
+  const char* folder = std::getenv("MEL_DIALOG_PICTURES");
+  if (!folder || !*folder) GTEST_SKIP() << "MEL_DIALOG_PICTURES is not set";
+  const std::string path = std::string(folder) + "/setting.bmp";
+  test::DialogDriver driver([&path](HWND dialog, const std::string&) { picture_and_cancel(dialog, path); });
+  const std::filesystem::path missing = std::filesystem::temp_directory_path() / L"melvarino_picture_none.ini";
+  EXPECT_EQ(run_settings_editor(nullptr, {missing, missing, {}}), IDCANCEL);
 }
 
 }  // namespace
