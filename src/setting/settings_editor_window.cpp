@@ -4,6 +4,7 @@
 #include <uxtheme.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -168,6 +169,8 @@ HWND make_page_window(HWND dialog, const RECT& area) {
     DLGTEMPLATE header;
     WORD menu, windowClass, title;
   };
+  // The header's five numbers are two-byte words right after its two double words.
+  static_assert(sizeof(DLGTEMPLATE) == 18 && offsetof(EmptyTemplate, menu) == 18, "a packed dialog template");
   alignas(4) static const EmptyTemplate kTemplate{{WS_CHILD | DS_CONTROL, WS_EX_CONTROLPARENT, 0, 0, 0, 0, 0}, 0, 0, 0};
   HWND page = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &kTemplate.header, dialog, page_proc, 0);
   EnableThemeDialogTexture(page, ETDT_ENABLETAB);
