@@ -5,8 +5,8 @@
 #
 # The version is the project VERSION in CMakeLists.txt. The archive holds one
 # folder melvarino-<version>/ with the window program (melvarino.exe), the
-# console tool (tool/melvarino.exe), the settings program (setting.exe, when
-# the build made one), the help page, the example melody and the README.
+# console tool (tool/melvarino.exe), the settings program (setting.exe), the
+# help page, the example melody and the README.
 # Without --no-build, the win64 configuration is built first. DIR defaults to
 # build/win64, the output folder to build/release.
 set -euo pipefail
@@ -48,8 +48,9 @@ required=(
   "$repo/resources/help/melvarino.html:melvarino.html"
   "$repo/resources/examples/sakura.mid:examples/sakura.mid"
   "$repo/resources/release/README.txt:README.txt"
+  "$build_dir/setting.exe:setting.exe"
 )
-optional=("$build_dir/setting.exe:setting.exe")
+optional=()
 
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT

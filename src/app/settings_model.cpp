@@ -52,8 +52,10 @@ const std::vector<IntKey>& int_keys() {
       {kControlSection, "small", &S::smallButtons, Rule::Boolean, 0, 1, 0},
       {kControlSection, "record", &S::record, Rule::Boolean, 0, 1, 0},
       {kControlSection, "tracpanel", &S::tracpanel, Rule::Boolean, 0, 1, 0},
-      {kControlSection, "dispcolor", &S::dispcolor, Rule::Unchecked, 0, 0, 0},
-      {kControlSection, "recmode", &S::recmode, Rule::ZeroMeans, 0, 0, kDefaultRecMode},
+      // Neither is checked as it is read; low..high are the values that mean
+      // something (the colours and random; a save command, pinned from 1000 on).
+      {kControlSection, "dispcolor", &S::dispcolor, Rule::Unchecked, 1, kRandomDisplayColour, 0},
+      {kControlSection, "recmode", &S::recmode, Rule::ZeroMeans, 0, kMaxRecMode, kDefaultRecMode},
       {kControlSection, "scrollsizex", &S::scrollsizex, Rule::Range, 50, 500, 250},
 
       {kBehaviourSection, "autooff", &S::autooff, Rule::Boolean, 0, 1, 0},
@@ -229,6 +231,14 @@ ShellSettings load_settings(const ProfileReader& profile, uint32_t systemVersion
 }
 
 const std::vector<SettingsKeyRef>& saved_settings_keys() { return save_list(); }
+
+std::vector<SettingsIntKey> settings_int_keys() {
+  std::vector<SettingsIntKey> keys;
+  for (const IntKey& k : int_keys()) {
+    keys.push_back({k.section, k.key, k.field, k.rule == Rule::Boolean, k.low, k.high});
+  }
+  return keys;
+}
 
 void save_settings(const ShellSettings& settings, ProfileWriter& profile) {
   for (const SettingsKeyRef& ref : save_list()) {

@@ -61,6 +61,7 @@ constexpr int kStandardInstrumentCount = 10;
 constexpr int kExternalProgramCount = 5;  // app%dfile / app%dname, 1..5
 constexpr int kDefaultRecMode = 112;      // recmode 0: the save button makes an MML file
 constexpr int kRandomDisplayColour = 8;
+constexpr int kMaxRecMode = 1999;         // a create command, pinned (+1000)
 
 // Which sequencer device plays: the key `sequencer` of section "section".
 enum SequencerChoice : int {
@@ -157,6 +158,21 @@ struct SettingsKeyRef {
   const char* key;
 };
 const std::vector<SettingsKeyRef>& saved_settings_keys();
+
+// One integer key of the file with the values that mean something for it:
+// what a settings editor accepts. Reading replaces a value outside them as
+// the key's rule says (dispcolor and recmode are not checked as they are
+// read). Booleans hold 0 or 1.
+struct SettingsIntKey {
+  const char* section;
+  const char* key;
+  int ShellSettings::*field;
+  bool boolean;
+  int minValue;
+  int maxValue;
+};
+// Every integer key, in the order the window reads them.
+std::vector<SettingsIntKey> settings_int_keys();
 
 // Copies the playback and conversion keys (volume, velocity, key, speed,
 // melody, txtfileas, excutplay, addtrac, giziwaon, gizino, chsepcnt, relnflg,

@@ -17,10 +17,10 @@ namespace {
 // ShellExecute answers with a value above 32 when it started something.
 constexpr INT_PTR kShellExecuteFirstSuccess = 33;
 
-bool shell_open(ShellState& state, const std::filesystem::path& file) {
+bool shell_open(ShellState& state, const std::filesystem::path& file, const std::wstring& arguments = {}) {
   const std::wstring folder = file.parent_path().wstring();
-  const auto result = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(state.hwnd, L"open", file.c_str(), nullptr, folder.c_str(), SW_SHOWNORMAL));
+  const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
+      state.hwnd, L"open", file.c_str(), arguments.empty() ? nullptr : arguments.c_str(), folder.c_str(), SW_SHOWNORMAL));
   return result >= kShellExecuteFirstSuccess;
 }
 
@@ -53,7 +53,12 @@ void start_settings_program(ShellState& state) {
   const std::filesystem::path program = find_settings_program(folder, regular_file_exists);
   if (program.empty()) {
     say_missing(state, "設定ソフトが見つかりません。", folder / kSettingsProgramName);
-  } else if (!shell_open(state, program)) {
+    return;
+  }
+  // A settings file the window was told to use is handed on; otherwise the
+  // settings program finds the same file the window finds.
+  const std::wstring& file = state.options.profilePath;
+  if (!shell_open(state, program, file.empty() ? std::wstring() : L"\"" + file + L"\"")) {
     say_missing(state, "設定ソフトを起動できませんでした。", program);
   }
 }

@@ -19,6 +19,7 @@
 #include "app/dialogs/key_detail.h"
 #include "app/dialogs/mfi_dialog.h"
 #include "app/dialogs/track_values_dialog.h"
+#include "setting/settings_editor_window.h"
 #include "shell/model/command_ids.h"
 #include "shell/win32/commands_dialogs.h"
 #include "shell/win32/dialogs/model_dialog.h"
@@ -82,6 +83,12 @@ void CALLBACK take_picture(HWND dialog, UINT, UINT_PTR id, DWORD) {
   test::DialogDriver::press(dialog, IDCANCEL);
 }
 
+// The driver's handler: the picture is taken once the dialog has had time to
+// paint, then the dialog is cancelled.
+void picture_when_painted(HWND dialog, const std::string&) {
+  SetTimer(dialog, kPictureTimer, kPaintDelayMs, take_picture);
+}
+
 TEST(DialogPictures, EveryDialog) {
   const char* folder = std::getenv("MEL_DIALOG_PICTURES");
   if (!folder || !*folder) GTEST_SKIP() << "MEL_DIALOG_PICTURES is not set";
@@ -125,12 +132,21 @@ TEST(DialogPictures, EveryDialog) {
   for (const Picture& picture : pictures) {
     const std::string path = std::string(folder) + "/" + picture.name + ".bmp";
     g_picturePath = path;
-    test::DialogDriver driver(
-        [](HWND dialog, const std::string&) { SetTimer(dialog, kPictureTimer, kPaintDelayMs, take_picture); });
+    test::DialogDriver driver(picture_when_painted);
     std::unique_ptr<DialogModel> model = picture.make();
     EXPECT_EQ(run_model_dialog(nullptr, *model), IDCANCEL) << picture.name;
     EXPECT_EQ(driver.titles().size(), 1u) << picture.name;
   }
+}
+
+// The settings editor (setting.exe) on its first page, over an empty file.
+TEST(DialogPictures, SettingsEditor) {
+  const char* folder = std::getenv("MEL_DIALOG_PICTURES");
+  if (!folder || !*folder) GTEST_SKIP() << "MEL_DIALOG_PICTURES is not set";
+  g_picturePath = std::string(folder) + "/setting.bmp";
+  test::DialogDriver driver(picture_when_painted);
+  const std::filesystem::path missing = std::filesystem::temp_directory_path() / L"melvarino_picture_none.ini";
+  EXPECT_EQ(run_settings_editor(nullptr, {missing, missing, {}}), IDCANCEL);
 }
 
 // The property report is modeless: it is opened over the window's song.
