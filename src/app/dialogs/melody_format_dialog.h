@@ -1,0 +1,127 @@
+// What the settings dialogs of the small handset formats (dot-i / MOZiO, ALS,
+// pana) share: tempo, key, note limit and start and end counters over the
+// writer's values record; the key range over the tracks the writer will
+// write (rhythm tracks included) with its "詳細" key detail dialog; and the
+// spin rules of tempo and note limit, which differ per format.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/dialogs/dialog_ids.h"
+#include "app/dialogs/format_dialog.h"
+#include "app/dialogs/key_detail.h"
+
+namespace mel {
+
+// The rules one dialog differs by.
+struct MelodyDialogRules {
+  int lowestKey = 0;  // the valid output keys the hint shows and the key detail dialog checks
+  int highestKey = 0;
+  int noteLimitId = 0;
+  int noteLimitSpinId = 0;
+  int maxNoteLimit = 0;  // what OK clamps the note limit to
+  // The note-limit spin: steps of noteStep (noteCtrlStep with Ctrl) within
+  // 0..noteSpinTop, or to the multiples of noteStep when noteMultiples.
+  int noteStep = 0;
+  int noteCtrlStep = 0;
+  int noteSpinTop = 0;
+  bool noteMultiples = false;
+  // The tempo: the range OK clamps to; a spin steps through the tempo code
+  // table when tempoStep is 0, else by tempoStep.
+  int minTempo = 0;
+  int maxTempo = 0;
+  int tempoStep = 0;
+};
+
+// The tempo code table's next tempo above (direction +1) or below (-1) the
+// value, staying at the table's ends.
+int spin_table_tempo(int value, int direction);
+// A note limit stepped as the rules say.
+int spin_note_limit(int value, int direction, bool ctrl, const MelodyDialogRules& rules);
+// The key detail rows of the tracks a small-format writer writes, at most limit.
+std::vector<KeyRow> small_format_key_rows(const SongInfo& song, const Settings& settings, int limit);
+
+// The fields every one of these dialogs has, over a values record V with the
+// members tempo, key, noteLimit, startCounter and endCounter.
+template <class V>
+std::vector<BoundField<V>> melody_format_fields(const MelodyDialogRules& r) {
+  return {
+      {IDC_TEMPO, ControlKind::Number, &V::tempo, r.minTempo, r.maxTempo, IDC_TEMPO_SPIN, r.tempoStep, r.tempoStep},
+      {IDC_KEY, ControlKind::Number, &V::key, kDialogMinKey, kDialogMaxKey, IDC_KEY_SPIN, 1, 12},
+      {r.noteLimitId, ControlKind::Number, &V::noteLimit, 0, r.maxNoteLimit, r.noteLimitSpinId, 0, 0},
+      {IDC_START, ControlKind::Number, &V::startCounter, 0, kDialogMaxCounter, IDC_START_SPIN, 0, 0},
+      {IDC_END, ControlKind::Number, &V::endCounter, 0, kDialogMaxCounter, IDC_END_SPIN, 0, 0},
+  };
+}
+
+template <class V>
+class MelodyFormatDialog : public BoundDialog<V, FormatDialog> {
+ public:
+  // extraFields: the format's own controls besides the shared ones.
+  MelodyFormatDialog(V values, std::vector<BoundField<V>> extraFields, const FormatDialogContext& context,
+                     const MelodyDialogRules& rules)
+      : BoundDialog<V, FormatDialog>(std::move(values), with_shared_fields(std::move(extraFields), rules)),
+        song_(context.song),
+        settings_(context.settings),
+        counterLength_(context.counterLength),
+        rules_(rules) {
+    this->add_binding({IDC_KEY_HINT, ControlKind::Label});
+    this->add_binding({IDC_KEY_LOW, ControlKind::Label});
+    this->add_binding({IDC_KEY_HIGH, ControlKind::Label});
+  }
+
+  void spin(int id, int direction, bool ctrl) override {
+    V& v = this->values_;
+    if (id == IDC_START) {
+      v.startCounter = spin_start_counter(v.startCounter, direction, counterLength_);
+    } else if (id == IDC_END) {
+      v.endCounter = spin_end_counter(v.endCounter, direction, counterLength_);
+    } else if (id == rules_.noteLimitId) {
+      v.noteLimit = spin_note_limit(v.noteLimit, direction, ctrl, rules_);
+    } else if (id == IDC_TEMPO && rules_.tempoStep == 0) {
+      v.tempo = spin_table_tempo(v.tempo, direction);
+    } else {
+      BoundDialog<V, FormatDialog>::spin(id, direction, ctrl);
+    }
+  }
+
+  DialogAction command(int id) override {
+    DialogAction action;
+    if (id != IDC_DETAIL) return action;
+    action.child = std::make_unique<KeyDetailDialog>(song_, rows(), this->values_.key, rules_.lowestKey,
+                                                     rules_.highestKey, settings_.conv.octaveShift);
+    action.refresh = true;
+    return action;
+  }
+
+ protected:
+  // How many tracks the writer writes with the current values.
+  virtual int track_limit() const = 0;
+
+  std::string label(int id) const override {
+    if (id == IDC_KEY_HINT) return key_hint_text(rules_.lowestKey, rules_.highestKey);
+    if (id != IDC_KEY_LOW && id != IDC_KEY_HIGH) return {};
+    auto range = used_key_range(song_, rows(), settings_.conv.octaveShift, this->values_.key, true);
+    if (!range) return {};
+    return std::to_string(id == IDC_KEY_LOW ? range->first : range->second);
+  }
+
+  const SongInfo& song_;
+  Settings& settings_;
+
+ private:
+  static std::vector<BoundField<V>> with_shared_fields(std::vector<BoundField<V>> extra, const MelodyDialogRules& r) {
+    std::vector<BoundField<V>> fields = melody_format_fields<V>(r);
+    fields.insert(fields.end(), extra.begin(), extra.end());
+    return fields;
+  }
+  std::vector<KeyRow> rows() const { return small_format_key_rows(song_, settings_, track_limit()); }
+
+  int counterLength_;
+  MelodyDialogRules rules_;
+};
+
+}  // namespace mel
