@@ -8,21 +8,11 @@ namespace {
 
 using V = AlsWriterSettings;
 
-constexpr MelodyDialogRules kAlsRules = [] {
-  MelodyDialogRules r;
-  r.lowestKey = 62;
-  r.highestKey = 108;
-  r.noteLimitId = IDC_ALS_NOTE_LIMIT;
-  r.noteLimitSpinId = IDC_ALS_NOTE_LIMIT_SPIN;
-  r.maxNoteLimit = 32767;
-  r.noteStep = 32;
-  r.noteCtrlStep = 128;
-  r.noteSpinTop = 1024;
-  r.minTempo = 60;
-  r.maxTempo = 182;
-  r.tempoStep = 2;
-  return r;
-}();
+constexpr MelodyDialogRules kAlsRules{
+    {62, 108},                                                                  // valid keys
+    {IDC_ALS_NOTE_LIMIT, IDC_ALS_NOTE_LIMIT_SPIN, 32767, 32, 128, 1024, false},  // note limit: steps of 32 (128)
+    {60, 182, 2},                                                               // tempo: even steps
+};
 // The chord option writes three parts when ticked, one when cleared.
 constexpr int kChordParts = 3;
 constexpr int kMelodyParts = 1;
@@ -44,8 +34,7 @@ AlsDialog::AlsDialog(const FormatDialogContext& context)
                           {IDC_ALS_TIES_AS_RESTS, ControlKind::Check, &V::tiesAsRests},
                           {IDC_ALS_REPEAT_REST, ControlKind::Check, &V::restBetweenRepeats},
                           {IDC_ALS_TRIPLETS, ControlKind::Check, &V::approximateTriplets}},
-                         context, kAlsRules),
-      stored_(values_) {
+                         context, kAlsRules, write_als) {
   add_binding({IDC_ALS_CHORDS, ControlKind::Check});
 }
 
@@ -64,23 +53,16 @@ void AlsDialog::set_state(int id, int state) {
   }
 }
 
+void AlsDialog::finish_values(AlsWriterSettings& als) { als.tempo -= floor_mod(als.tempo, 2); }
+
 void AlsDialog::ok() {
-  clamp_fields();
-  values_.tempo -= floor_mod(values_.tempo, 2);
-  stored_ = values_;
+  store_values();
   WriterSettings& w = settings_.writers;
   w.alsnum = values_.noteLimit;
   w.alshmn = values_.parts;
   w.alsTiesAsRests = values_.tiesAsRests;
   w.alsRestBetweenRepeats = values_.restBetweenRepeats;
   w.alsApproximateTriplets = values_.approximateTriplets;
-}
-
-DialogWriter AlsDialog::writer() const {
-  AlsWriterSettings als = stored_;
-  return [als](const Score& score, ByteView, const SongInfo& song, const Settings& settings) {
-    return write_als(score, song, settings, als);
-  };
 }
 
 }  // namespace mel

@@ -20,13 +20,11 @@ class AlsDialog : public MelodyFormatDialog<AlsWriterSettings> {
   int state(int id) const override;
   void set_state(int id, int state) override;
   void ok() override;
-  DialogWriter writer() const override;
 
  protected:
   int track_limit() const override { return values_.parts; }
-
- private:
-  AlsWriterSettings stored_;
+  // The tempo is made even.
+  void finish_values(AlsWriterSettings& als) override;
 };
 
 }  // namespace mel

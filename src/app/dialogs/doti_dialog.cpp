@@ -8,21 +8,11 @@ namespace {
 
 using V = DotiWriterSettings;
 
-constexpr MelodyDialogRules kDotiRules = [] {
-  MelodyDialogRules r;
-  r.lowestKey = 72;
-  r.highestKey = 108;
-  r.noteLimitId = IDC_DOTI_NOTE_LIMIT;
-  r.noteLimitSpinId = IDC_DOTI_NOTE_LIMIT_SPIN;
-  r.maxNoteLimit = 32767;
-  r.noteStep = 64;
-  r.noteCtrlStep = 64;
-  r.noteSpinTop = 1024;
-  r.noteMultiples = true;
-  r.minTempo = 60;
-  r.maxTempo = 168;
-  return r;
-}();
+constexpr MelodyDialogRules kDotiRules{
+    {72, 108},                                                                   // valid keys
+    {IDC_DOTI_NOTE_LIMIT, IDC_DOTI_NOTE_LIMIT_SPIN, 32767, 64, 64, 1024, true},  // note limit: multiples of 64
+    {60, 168, 0},                                                                // tempo: the code table
+};
 // The tracks written: mmdhmn, within the writer's 1..10.
 constexpr int kMaxTracksWritten = 10;
 
@@ -38,14 +28,12 @@ DotiDialog::DotiDialog(const FormatDialogContext& context)
     : MelodyFormatDialog(start_values(context),
                          {{IDC_TITLE, ControlKind::Text, &V::title, 0, kDialogMaxTitleBytes},
                           {IDC_DOTI_TRIPLETS, ControlKind::Check, &V::sixteenthTriplets}},
-                         context, kDotiRules),
-      stored_(values_) {}
+                         context, kDotiRules, write_doti) {}
 
 int DotiDialog::track_limit() const { return std::clamp(settings_.writers.mmdhmn, 1, kMaxTracksWritten); }
 
 void DotiDialog::ok() {
-  clamp_fields();
-  stored_ = values_;
+  store_values();
   settings_.writers.mmdnum = values_.noteLimit;
   settings_.writers.dotiSixteenthTriplets = values_.sixteenthTriplets;
 }
@@ -53,9 +41,7 @@ void DotiDialog::ok() {
 DialogWriter DotiDialog::writer_for(int outputKind) const {
   DotiWriterSettings d = stored_;
   d.mozio = outputKind == kOutputMozio;
-  return [d](const Score& score, ByteView, const SongInfo& song, const Settings& settings) {
-    return write_doti(score, song, settings, d);
-  };
+  return writer_with(d);
 }
 
 }  // namespace mel

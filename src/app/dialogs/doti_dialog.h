@@ -19,14 +19,10 @@ class DotiDialog : public MelodyFormatDialog<DotiWriterSettings> {
   int template_id() const override { return IDD_DOTI_SETTINGS; }
   std::string title() const override { return "ドットi/MOZiOファイル設定"; }
   void ok() override;
-  DialogWriter writer() const override { return writer_for(kOutputDotI); }
   DialogWriter writer_for(int outputKind) const override;
 
  protected:
   int track_limit() const override;
-
- private:
-  DotiWriterSettings stored_;
 };
 
 }  // namespace mel

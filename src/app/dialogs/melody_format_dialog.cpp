@@ -20,17 +20,17 @@ int spin_table_tempo(int value, int direction) {
   return kTempoByCode.front();
 }
 
-int spin_note_limit(int value, int direction, bool ctrl, const MelodyDialogRules& rules) {
-  const long long step = ctrl ? rules.noteCtrlStep : rules.noteStep;
+int spin_note_limit(int value, int direction, bool ctrl, const MelodyDialogRules::NoteLimit& rules) {
+  const long long step = ctrl ? rules.ctrlStep : rules.step;
   long long next = 0;
-  if (!rules.noteMultiples) {
+  if (!rules.multiples) {
     next = static_cast<long long>(value) + direction * step;
   } else if (direction > 0) {
     next = (std::max(value, 0) / step + 1) * step;
   } else {
     next = value <= 0 ? 0 : ((static_cast<long long>(value) - 1) / step) * step;
   }
-  return static_cast<int>(std::clamp<long long>(next, 0, rules.noteSpinTop));
+  return static_cast<int>(std::clamp<long long>(next, 0, rules.spinTop));
 }
 
 std::vector<KeyRow> small_format_key_rows(const SongInfo& song, const Settings& settings, int limit) {

@@ -10,20 +10,11 @@ namespace {
 using V = PanaWriterSettings;
 
 constexpr int kMaxNoteLimit = 160;
-constexpr MelodyDialogRules kPanaRules = [] {
-  MelodyDialogRules r;
-  r.lowestKey = 72;
-  r.highestKey = 107;
-  r.noteLimitId = IDC_PANA_NOTE_LIMIT;
-  r.noteLimitSpinId = IDC_PANA_NOTE_LIMIT_SPIN;
-  r.maxNoteLimit = kMaxNoteLimit;
-  r.noteStep = 32;
-  r.noteCtrlStep = 32;
-  r.noteSpinTop = kMaxNoteLimit;
-  r.minTempo = 60;
-  r.maxTempo = 168;
-  return r;
-}();
+constexpr MelodyDialogRules kPanaRules{
+    {72, 107},                                                                                   // valid keys
+    {IDC_PANA_NOTE_LIMIT, IDC_PANA_NOTE_LIMIT_SPIN, kMaxNoteLimit, 32, 32, kMaxNoteLimit, false},  // steps of 32
+    {60, 168, 0},                                                                                // the code table
+};
 // The writer writes three tracks at most.
 constexpr int kTracksWritten = 3;
 // A typed instrument number n gives code n + 1, at most this.
@@ -45,8 +36,7 @@ PanaWriterSettings start_values(const FormatDialogContext& context) {
 
 PanaDialog::PanaDialog(const FormatDialogContext& context)
     : MelodyFormatDialog(start_values(context), {{IDC_PANA_MELODY_NAME, ControlKind::Check, &V::melodyFileName}},
-                         context, kPanaRules),
-      stored_(values_) {
+                         context, kPanaRules, write_pana) {
   add_binding({IDC_PANA_INSTRUMENT, ControlKind::ChoiceText});
 }
 
@@ -78,20 +68,15 @@ int PanaDialog::instrument_code(const std::string& text) {
   return static_cast<int>(std::min<long long>(static_cast<long long>(*n) + 1, kMaxTypedCode));
 }
 
-void PanaDialog::ok() {
-  clamp_fields();
-  // The handset takes at most 160 notes a track; 0 means that many too.
-  if (values_.noteLimit == 0) values_.noteLimit = kMaxNoteLimit;
-  values_.instrument = instrument_code(instrument_);
-  stored_ = values_;
-  settings_.writers.panaMelodyFileName = values_.melodyFileName;
+// The handset takes at most 160 notes a track; 0 means that many too.
+void PanaDialog::finish_values(PanaWriterSettings& pana) {
+  if (pana.noteLimit == 0) pana.noteLimit = kMaxNoteLimit;
+  pana.instrument = instrument_code(instrument_);
 }
 
-DialogWriter PanaDialog::writer() const {
-  PanaWriterSettings pana = stored_;
-  return [pana](const Score& score, ByteView, const SongInfo& song, const Settings& settings) {
-    return write_pana(score, song, settings, pana);
-  };
+void PanaDialog::ok() {
+  store_values();
+  settings_.writers.panaMelodyFileName = values_.melodyFileName;
 }
 
 }  // namespace mel

@@ -21,7 +21,6 @@ class PanaDialog : public MelodyFormatDialog<PanaWriterSettings> {
   std::string text(int id) const override;
   void set_text(int id, const std::string& text) override;
   void ok() override;
-  DialogWriter writer() const override;
   bool proposes_melody_name() const override { return stored_.melodyFileName; }
 
   // The "楽器No." text as the writer's instrument code: an entry gives its
@@ -30,10 +29,10 @@ class PanaDialog : public MelodyFormatDialog<PanaWriterSettings> {
 
  protected:
   int track_limit() const override;
+  void finish_values(PanaWriterSettings& pana) override;
 
  private:
   std::string instrument_;  // the "楽器No." box as typed or chosen
-  PanaWriterSettings stored_;
 };
 
 }  // namespace mel
