@@ -15,13 +15,15 @@ namespace {
 
 using test::ScoreBuilder;
 
-// Two melodic tracks (keys 40..74 in all) and a rhythm track, at 96 per minute.
-ScoreBuilder three_track_song() {
-  ScoreBuilder b(96, 48);
-  b.title("さくら");
-  b.track().program(24).note(40, 48).note(74, 96).rest(48).note(60, 48);
-  b.track().note(52, 192).note(55, 24);
-  b.track(3).rhythm().note(36, 48).note(38, 48);
+// Four tracks, the second a rhythm track; the fourth lies beyond the three
+// tracks dot-i and pana write, and its low keys must not move their key.
+ScoreBuilder four_track_song() {
+  ScoreBuilder b(90, 48);
+  b.title("<さくら>");
+  b.track().note(45, 48).rest(24).note(70, 96);
+  b.track(10).rhythm().note(35, 48).note(40, 48);
+  b.track().note(50, 24).note(81, 72);
+  b.track().note(30, 192);
   return b;
 }
 
@@ -33,7 +35,7 @@ struct UntouchedCase {
 class UntouchedMelodyDialogTest : public ::testing::TestWithParam<UntouchedCase> {};
 
 TEST_P(UntouchedMelodyDialogTest, WritesWhatTheTableWriterWrites) {
-  ScoreBuilder b = three_track_song();
+  ScoreBuilder b = four_track_song();
   Settings settings;
   settings.play.KeyOffset = -5;
   settings.play.SpeedFactor = 24;
@@ -68,7 +70,7 @@ struct SpinCase {
 class MelodyDialogSpinTest : public ::testing::TestWithParam<SpinCase> {};
 
 TEST_P(MelodyDialogSpinTest, StepsAsTheFormatSays) {
-  ScoreBuilder b = three_track_song();
+  ScoreBuilder b = four_track_song();
   Settings settings;
   const SpinCase& c = GetParam();
   auto dialog = make_format_dialog(c.kind, {b.song(), settings, kInputMfi, 40});
