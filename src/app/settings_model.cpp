@@ -302,6 +302,7 @@ void take_settings_from_engine(const Settings& engine, ShellSettings& shell) {
   shell.dxmbyte = engine.writers.dxmbyte;
   shell.smdnum = engine.writers.smdnum;
   shell.mmdnum = engine.writers.mmdnum;
+  shell.alsnum = engine.writers.alsnum;
 }
 
 int effective_display_colour(int dispcolor, int randomValue, uint32_t tickCount) {

@@ -183,7 +183,8 @@ void apply_settings_to_engine(const ShellSettings& shell, Settings& engine);
 
 // Takes back the values that the running program changes and command 41
 // saves (volume, melody, addtrac, the giziwaon level bits, gizino, chsepcnt,
-// relnflg, l16nouse, highmld, restcut, mldbyte, ezpmdbyte, dxmbyte, smdnum).
+// relnflg, l16nouse, highmld, restcut, mldbyte, ezpmdbyte, dxmbyte, smdnum,
+// mmdnum, alsnum).
 void take_settings_from_engine(const Settings& engine, ShellSettings& shell);
 
 // The colour actually painted for `dispcolor`: the setting itself for 1..7,

@@ -98,6 +98,13 @@ struct WriterSettings {
   // ALS settings dialog
   int alsnum = 128;             // note limit per part, 0 = none
   int alshmn = 1;               // number of parts written
+  // The check boxes of the dot-i, ALS and pana dialogs keep their last choice
+  // while the program runs (no settings key; `convert` starts them off).
+  int dotiSixteenthTriplets = 0;
+  int alsTiesAsRests = 0;
+  int alsRestBetweenRepeats = 0;
+  int alsApproximateTriplets = 0;
+  int panaMelodyFileName = 0;
 };
 
 // Everything a reader, pass or writer may consult.

@@ -200,8 +200,10 @@ TEST(SettingsModel, ControlFlagsAndTheEngine) {
 
   engine.play.volume = 60;
   engine.play.KeyOffset = 7;  // the running key is not a setting
+  engine.writers.alsnum = 320;  // stored by the ALS dialog, saved with the settings
   take_settings_from_engine(engine, shell);
   EXPECT_EQ(shell.volume, 60);
+  EXPECT_EQ(shell.alsnum, 320);
   EXPECT_EQ(shell.giziwaon, 1);
   EXPECT_EQ(shell.key, -5);
 }

@@ -85,3 +85,21 @@
 #define IDC_LEADING_REST_CUT 504
 #define IDC_SPLIT_CHANNEL_FIRST 511
 #define IDC_RESTCUT_NOTE 201
+
+// The dot-i / MOZiO, ALS and pana settings dialogs.
+#define IDD_ALS_SETTINGS 1          // "ALSファイル設定"
+#define IDD_DOTI_SETTINGS 3         // "ドットi/MOZiOファイル設定"
+#define IDD_PANA_SETTINGS 5         // "ﾊﾟﾅﾒﾛﾃﾞｨｰﾌｧｲﾙ設定"
+#define IDC_DOTI_NOTE_LIMIT 107
+#define IDC_DOTI_NOTE_LIMIT_SPIN 157
+#define IDC_DOTI_TRIPLETS 501
+#define IDC_ALS_NOTE_LIMIT 107
+#define IDC_ALS_NOTE_LIMIT_SPIN 157
+#define IDC_ALS_TIES_AS_RESTS 501
+#define IDC_ALS_REPEAT_REST 502
+#define IDC_ALS_TRIPLETS 503
+#define IDC_ALS_CHORDS 504
+#define IDC_PANA_NOTE_LIMIT 107
+#define IDC_PANA_NOTE_LIMIT_SPIN 157
+#define IDC_PANA_INSTRUMENT 106
+#define IDC_PANA_MELODY_NAME 501

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 
+#include "app/dialogs/als_dialog.h"
+#include "app/dialogs/doti_dialog.h"
 #include "app/dialogs/dxm_dialog.h"
 #include "app/dialogs/mfi_dialog.h"
+#include "app/dialogs/pana_dialog.h"
 #include "score/format_codes.h"
 
 namespace mel {
@@ -27,6 +30,11 @@ std::unique_ptr<FormatDialog> make_dxm(int, const FormatDialogContext& context) 
   return std::make_unique<DxmDialog>(direct, context);
 }
 
+template <class Dialog>
+std::unique_ptr<FormatDialog> make_small_format(int, const FormatDialogContext& context) {
+  return std::make_unique<Dialog>(context);
+}
+
 }  // namespace
 
 const Settings& cleared_octave_shifts(Settings& settings) {
@@ -39,6 +47,9 @@ const std::vector<FormatDialogEntry>& format_dialog_entries() {
       {kOutputMfi, make_mfi},
       {kOutputCmx, make_cmx},
       {kOutputDxm, make_dxm},
+      {kOutputDotI, make_small_format<DotiDialog>},
+      {kOutputAls, make_small_format<AlsDialog>},
+      {kOutputPana, make_small_format<PanaDialog>},
   };
   return entries;
 }

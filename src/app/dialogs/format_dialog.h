@@ -24,6 +24,11 @@ class FormatDialog : public DialogModel {
   virtual DialogWriter writer() const = 0;
   // The extension the proposed name gets; the create table's by default.
   virtual std::string extension(const std::string& tableExtension) const { return tableExtension; }
+  // The writer for the output kind the chosen file name gives (a dot-i file
+  // saved under another extension is written as MOZiO); writer() by default.
+  virtual DialogWriter writer_for(int /*outputKind*/) const { return writer(); }
+  // Whether the proposed file name is "melody" instead of the input's name.
+  virtual bool proposes_melody_name() const { return false; }
 };
 
 // What a format's dialog opens over: the loaded song, the settings OK writes

@@ -176,7 +176,7 @@ void create_file(ShellState& state, int outputKind) {
   // OK may have changed the extension (MFi as mail text).
   const auto target = create_target(outputKind, type, settings.play.MidiStandard, settings.writers.mailBase64 != 0, input);
   const std::string extension = dialog ? dialog->extension(target->extension) : target->extension;
-  std::filesystem::path name = proposed_create_path(input, extension, false);
+  std::filesystem::path name = proposed_create_path(input, extension, dialog && dialog->proposes_melody_name());
   bool chosen = false;
   {
     const ModalScope modal(state);
@@ -190,7 +190,7 @@ void create_file(ShellState& state, int outputKind) {
     written = write_playlist_file(state.playlist, name);
   } else {
     settings.play.ForPlayback = 0;
-    const DispatchStatus status = dialog ? state.engine.dispatch(input, name, type, kind, dialog->writer())
+    const DispatchStatus status = dialog ? state.engine.dispatch(input, name, type, kind, dialog->writer_for(kind))
                                          : state.engine.dispatch(input, name, type, kind);
     settings.play.ForPlayback = 1;
     written = status != DispatchStatus::WriteFailed;

@@ -206,7 +206,7 @@ TEST(DxmDialogTest, DirectDialogKeepsPitchBendsInsteadOfTempoAndExplains) {
 TEST(FormatDialogsTest, KindsWithoutADialogWriteWithTheirStartValues) {
   ScoreBuilder b = three_track_song();
   Settings settings;
-  for (int kind : {kOutputMidi, kOutputAls, kOutputPlaylist, kOutputRawCopy}) {
+  for (int kind : {kOutputMidi, kOutputPlaylist, kOutputRawCopy}) {
     EXPECT_EQ(make_format_dialog(kind, {b.song(), settings, kInputMfi, 0}), nullptr) << kind;
   }
 }

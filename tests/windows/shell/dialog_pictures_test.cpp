@@ -13,11 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "app/dialogs/als_dialog.h"
 #include "app/dialogs/conversion_detail_dialog.h"
 #include "app/dialogs/dialog_ids.h"
+#include "app/dialogs/doti_dialog.h"
 #include "app/dialogs/dxm_dialog.h"
 #include "app/dialogs/key_detail.h"
 #include "app/dialogs/mfi_dialog.h"
+#include "app/dialogs/pana_dialog.h"
 #include "app/dialogs/track_values_dialog.h"
 #include "setting/settings_editor_window.h"
 #include "shell/model/command_ids.h"
@@ -128,6 +131,9 @@ TEST(DialogPictures, EveryDialog) {
                                                     std::vector<std::string>{}, true, nullptr);
        }},
       {"conversion_detail", [&] { return std::make_unique<ConversionDetailDialog>(settings.conv); }},
+      {"mmd", [&] { return std::make_unique<DotiDialog>(context); }},
+      {"als", [&] { return std::make_unique<AlsDialog>(context); }},
+      {"pmd_pana", [&] { return std::make_unique<PanaDialog>(context); }},
   };
   for (const Picture& picture : pictures) {
     const std::string path = std::string(folder) + "/" + picture.name + ".bmp";
