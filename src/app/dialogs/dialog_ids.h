@@ -85,3 +85,11 @@
 #define IDC_LEADING_REST_CUT 504
 #define IDC_SPLIT_CHANNEL_FIRST 511
 #define IDC_RESTCUT_NOTE 201
+
+// The chara and WAM settings dialogs (one model): their templates, the note
+// limit with its spin, and chara's header mark.
+#define IDD_CHARA_SETTINGS 2  // "きゃらメロディー設定"
+#define IDD_WAM_SETTINGS 7    // "WAMファイル設定"
+#define IDC_ONE_PART_NOTE_LIMIT 107
+#define IDC_CHARA_HEADER_MARK 108
+#define IDC_ONE_PART_NOTE_SPIN 157

@@ -4,6 +4,7 @@
 
 #include "app/dialogs/dxm_dialog.h"
 #include "app/dialogs/mfi_dialog.h"
+#include "app/dialogs/one_part_dialog.h"
 #include "score/format_codes.h"
 
 namespace mel {
@@ -27,6 +28,10 @@ std::unique_ptr<FormatDialog> make_dxm(int, const FormatDialogContext& context) 
   return std::make_unique<DxmDialog>(direct, context);
 }
 
+std::unique_ptr<FormatDialog> make_one_part(int outputKind, const FormatDialogContext& context) {
+  return std::make_unique<OnePartDialog>(outputKind, context);
+}
+
 }  // namespace
 
 const Settings& cleared_octave_shifts(Settings& settings) {
@@ -39,6 +44,8 @@ const std::vector<FormatDialogEntry>& format_dialog_entries() {
       {kOutputMfi, make_mfi},
       {kOutputCmx, make_cmx},
       {kOutputDxm, make_dxm},
+      {kOutputChara, make_one_part},
+      {kOutputWam, make_one_part},
   };
   return entries;
 }

@@ -18,6 +18,7 @@
 #include "app/dialogs/dxm_dialog.h"
 #include "app/dialogs/key_detail.h"
 #include "app/dialogs/mfi_dialog.h"
+#include "app/dialogs/one_part_dialog.h"
 #include "app/dialogs/track_values_dialog.h"
 #include "shell/win32/dialogs/model_dialog.h"
 #include "support/score_builder.h"
@@ -109,6 +110,8 @@ TEST(DialogPictures, EveryDialog) {
                                                     std::vector<std::string>{}, true, nullptr);
        }},
       {"conversion_detail", [&] { return std::make_unique<ConversionDetailDialog>(settings.conv); }},
+      {"chara", [&] { return std::make_unique<OnePartDialog>(kOutputChara, context); }},
+      {"wam", [&] { return std::make_unique<OnePartDialog>(kOutputWam, context); }},
   };
   for (const Picture& picture : pictures) {
     const std::string path = std::string(folder) + "/" + picture.name + ".bmp";
