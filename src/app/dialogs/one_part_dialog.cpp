@@ -45,40 +45,46 @@ constexpr int kMaxCharaNoteLimit = 32767;
 const std::array<const char*, 2> kCharaHeaderMarks = {"]]", "*6*6"};
 constexpr std::size_t kMaxWamTitleBytes = 22;
 
-V chara_start(const SongInfo& song, const Settings& settings) {
-  CharaWriterSettings c = chara_dialog_values(song, settings);
+// The values both writers' settings share, each way.
+template <class W>
+V shared_start(const W& w) {
   V v;
-  v.headerMark = c.headerMark;
-  v.tempo = c.tempo;
-  v.key = c.key;
-  v.noteLimit = c.noteLimit;
+  v.tempo = w.tempo;
+  v.key = w.key;
+  v.noteLimit = w.noteLimit;
   return v;
 }
 
-CharaWriterSettings chara_settings(const V& v) {
-  CharaWriterSettings c;
-  c.headerMark = v.headerMark;
-  c.tempo = v.tempo;
-  c.key = v.key;
-  c.noteLimit = v.noteLimit;
-  c.startCounter = v.startCounter;
-  c.endCounter = v.endCounter;
-  return c;
+template <class W>
+W shared_settings(const V& v) {
+  W w;
+  w.tempo = v.tempo;
+  w.key = v.key;
+  w.noteLimit = v.noteLimit;
+  w.startCounter = v.startCounter;
+  w.endCounter = v.endCounter;
+  return w;
+}
+
+V chara_start(const SongInfo& song, const Settings& settings) {
+  CharaWriterSettings c = chara_dialog_values(song, settings);
+  V v = shared_start(c);
+  v.headerMark = c.headerMark;
+  return v;
 }
 
 DialogWriter chara_writer(const V& v) {
-  return [chara = chara_settings(v)](const Score& score, ByteView, const SongInfo& song, const Settings& settings) {
+  CharaWriterSettings chara = shared_settings<CharaWriterSettings>(v);
+  chara.headerMark = v.headerMark;
+  return [chara](const Score& score, ByteView, const SongInfo& song, const Settings& settings) {
     return write_chara(score, song, settings, chara);
   };
 }
 
 V wam_start(const SongInfo& song, const Settings& settings) {
   WamWriterSettings w = wam_dialog_values(song, settings);
-  V v;
+  V v = shared_start(w);
   v.title = w.title;
-  v.tempo = w.tempo;
-  v.key = w.key;
-  v.noteLimit = w.noteLimit;
   return v;
 }
 
@@ -89,19 +95,10 @@ void wam_finish(V& v) {
   if (v.noteLimit < 1) v.noteLimit = wam::kSlots;
 }
 
-WamWriterSettings wam_settings(const V& v) {
-  WamWriterSettings w;
-  w.title = v.title;
-  w.tempo = v.tempo;
-  w.key = v.key;
-  w.noteLimit = v.noteLimit;
-  w.startCounter = v.startCounter;
-  w.endCounter = v.endCounter;
-  return w;
-}
-
 DialogWriter wam_writer(const V& v) {
-  return [wam = wam_settings(v)](const Score& score, ByteView, const SongInfo& song, const Settings& settings) {
+  WamWriterSettings wam = shared_settings<WamWriterSettings>(v);
+  wam.title = v.title;
+  return [wam](const Score& score, ByteView, const SongInfo& song, const Settings& settings) {
     return write_wam(score, song, settings, wam);
   };
 }
