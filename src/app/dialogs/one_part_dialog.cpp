@@ -42,6 +42,11 @@ namespace {
 
 constexpr int kNoteSpinStep = 32;
 constexpr int kMaxCharaNoteLimit = 32767;
+constexpr int kMaxCharaNoteSpin = 1024;
+// The keys the handsets play.
+constexpr int kLowestCharaKey = 79;
+constexpr int kLowestWamKey = 72;
+constexpr int kHighestOnePartKey = 107;
 const std::array<const char*, 2> kCharaHeaderMarks = {"]]", "*6*6"};
 constexpr std::size_t kMaxWamTitleBytes = 22;
 
@@ -104,10 +109,10 @@ DialogWriter wam_writer(const V& v) {
 }
 
 const std::array<OnePartFormat, 2> kFormats = {{
-    {kOutputChara, IDD_CHARA_SETTINGS, "きゃらメロディー設定", 79, 107, false,
+    {kOutputChara, IDD_CHARA_SETTINGS, "きゃらメロディー設定", kLowestCharaKey, kHighestOnePartKey, false,
      {IDC_CHARA_HEADER_MARK, ControlKind::ChoiceText, &V::headerMark, 0, static_cast<int>(kMaxTextLength)},
-     kMaxCharaNoteLimit, 1024, chara_start, [](V&) {}, chara_writer},
-    {kOutputWam, IDD_WAM_SETTINGS, "WAMファイル設定", 72, 107, true,
+     kMaxCharaNoteLimit, kMaxCharaNoteSpin, chara_start, [](V&) {}, chara_writer},
+    {kOutputWam, IDD_WAM_SETTINGS, "WAMファイル設定", kLowestWamKey, kHighestOnePartKey, true,
      {IDC_TITLE, ControlKind::Text, &V::title, 0, static_cast<int>(kMaxWamTitleBytes)}, wam::kSlots, wam::kSlots,
      wam_start, wam_finish, wam_writer},
 }};
