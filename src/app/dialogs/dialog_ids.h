@@ -103,3 +103,10 @@
 #define IDC_PANA_NOTE_LIMIT_SPIN 157
 #define IDC_PANA_INSTRUMENT 106
 #define IDC_PANA_MELODY_NAME 501
+// The chara and WAM settings dialogs (one model): their templates, the note
+// limit with its spin, and chara's header mark.
+#define IDD_CHARA_SETTINGS 2  // "きゃらメロディー設定"
+#define IDD_WAM_SETTINGS 7    // "WAMファイル設定"
+#define IDC_ONE_PART_NOTE_LIMIT 107
+#define IDC_CHARA_HEADER_MARK 108
+#define IDC_ONE_PART_NOTE_SPIN 157

@@ -7,6 +7,7 @@
 #include "app/dialogs/dxm_dialog.h"
 #include "app/dialogs/mfi_dialog.h"
 #include "app/dialogs/pana_dialog.h"
+#include "app/dialogs/one_part_dialog.h"
 #include "score/format_codes.h"
 
 namespace mel {
@@ -33,6 +34,8 @@ std::unique_ptr<FormatDialog> make_dxm(int, const FormatDialogContext& context) 
 template <class Dialog>
 std::unique_ptr<FormatDialog> make_small_format(int, const FormatDialogContext& context) {
   return std::make_unique<Dialog>(context);
+std::unique_ptr<FormatDialog> make_one_part(int outputKind, const FormatDialogContext& context) {
+  return std::make_unique<OnePartDialog>(outputKind, context);
 }
 
 }  // namespace
@@ -50,6 +53,8 @@ const std::vector<FormatDialogEntry>& format_dialog_entries() {
       {kOutputDotI, make_small_format<DotiDialog>},
       {kOutputAls, make_small_format<AlsDialog>},
       {kOutputPana, make_small_format<PanaDialog>},
+      {kOutputChara, make_one_part},
+      {kOutputWam, make_one_part},
   };
   return entries;
 }

@@ -21,6 +21,7 @@
 #include "app/dialogs/key_detail.h"
 #include "app/dialogs/mfi_dialog.h"
 #include "app/dialogs/pana_dialog.h"
+#include "app/dialogs/one_part_dialog.h"
 #include "app/dialogs/track_values_dialog.h"
 #include "setting/settings_editor_window.h"
 #include "shell/model/command_ids.h"
@@ -134,6 +135,8 @@ TEST(DialogPictures, EveryDialog) {
       {"mmd", [&] { return std::make_unique<DotiDialog>(context); }},
       {"als", [&] { return std::make_unique<AlsDialog>(context); }},
       {"pmd_pana", [&] { return std::make_unique<PanaDialog>(context); }},
+      {"chara", [&] { return std::make_unique<OnePartDialog>(kOutputChara, context); }},
+      {"wam", [&] { return std::make_unique<OnePartDialog>(kOutputWam, context); }},
   };
   for (const Picture& picture : pictures) {
     const std::string path = std::string(folder) + "/" + picture.name + ".bmp";
