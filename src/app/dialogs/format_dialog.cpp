@@ -4,6 +4,8 @@
 
 #include "app/dialogs/dxm_dialog.h"
 #include "app/dialogs/mfi_dialog.h"
+#include "app/dialogs/mml_dialog.h"
+#include "app/dialogs/smd_dialog.h"
 #include "score/format_codes.h"
 
 namespace mel {
@@ -39,6 +41,9 @@ const std::vector<FormatDialogEntry>& format_dialog_entries() {
       {kOutputMfi, make_mfi},
       {kOutputCmx, make_cmx},
       {kOutputDxm, make_dxm},
+      {kOutputMml, MmlDialog::make},
+      {kOutputMml2Mmf, MmlDialog::make},
+      {kOutputSmd, SmdDialog::make},
   };
   return entries;
 }
