@@ -18,6 +18,8 @@
 #include "app/dialogs/dxm_dialog.h"
 #include "app/dialogs/key_detail.h"
 #include "app/dialogs/mfi_dialog.h"
+#include "app/dialogs/mml_dialog.h"
+#include "app/dialogs/smd_dialog.h"
 #include "app/dialogs/track_values_dialog.h"
 #include "shell/win32/dialogs/model_dialog.h"
 #include "support/score_builder.h"
@@ -109,6 +111,9 @@ TEST(DialogPictures, EveryDialog) {
                                                     std::vector<std::string>{}, true, nullptr);
        }},
       {"conversion_detail", [&] { return std::make_unique<ConversionDetailDialog>(settings.conv); }},
+      {"mml", [&] { return std::make_unique<MmlDialog>(false, context); }},
+      {"mml2mmf", [&] { return std::make_unique<MmlDialog>(true, context); }},
+      {"smd", [&] { return std::make_unique<SmdDialog>(context); }},
   };
   for (const Picture& picture : pictures) {
     const std::string path = std::string(folder) + "/" + picture.name + ".bmp";
