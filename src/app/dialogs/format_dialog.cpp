@@ -55,6 +55,22 @@ std::unique_ptr<FormatDialog> make_format_dialog(int outputKind, const FormatDia
   return nullptr;
 }
 
+std::string key_range_text(int id, const SongInfo& song, const std::vector<KeyRow>& rows,
+                           const std::array<int, kMaxTracks>& octaveShift, int key, bool countRhythm) {
+  if (id != IDC_KEY_LOW && id != IDC_KEY_HIGH) return {};
+  auto range = used_key_range(song, rows, octaveShift, key, countRhythm);
+  if (!range) return {};
+  return std::to_string(id == IDC_KEY_LOW ? range->first : range->second);
+}
+
+DialogAction key_detail_action(const SongInfo& song, std::vector<KeyRow> rows, int key, int lowestValid,
+                               int highestValid, std::array<int, kMaxTracks>& octaveShift) {
+  DialogAction action;
+  action.child = std::make_unique<KeyDetailDialog>(song, std::move(rows), key, lowestValid, highestValid, octaveShift);
+  action.refresh = true;
+  return action;
+}
+
 int counter_length_of(const SongInfo& song) {
   int step = std::max(1, song.timebase / kCounterStepsPerQuarter);
   return song.songLength <= 0 ? 0 : (song.songLength - 1) / step + 1;

@@ -12,6 +12,7 @@
 
 #include "app/dialogs/dialog_ids.h"
 #include "app/dialogs/dialog_model.h"
+#include "app/dialogs/key_detail.h"
 #include "convert/engine.h"
 #include "score/options.h"
 #include "score/score_stream.h"
@@ -107,6 +108,21 @@ bool spin_shared_format_field(V& values, int id, int direction, bool ctrl, int c
     default: return spin_counter_field(values, id, direction, counterLength);
   }
 }
+
+// The labels of the key range display: the valid keys and the used range.
+inline std::vector<ControlBinding> key_range_labels() {
+  return {{IDC_KEY_HINT, ControlKind::Label}, {IDC_KEY_LOW, ControlKind::Label}, {IDC_KEY_HIGH, ControlKind::Label}};
+}
+
+// The text of a key range label (IDC_KEY_LOW or IDC_KEY_HIGH) over the output
+// tracks `rows` (see used_key_range); empty when no row counts or for another id.
+std::string key_range_text(int id, const SongInfo& song, const std::vector<KeyRow>& rows,
+                           const std::array<int, kMaxTracks>& octaveShift, int key, bool countRhythm);
+
+// The "詳細" button: the key details dialog over `rows`, after which the
+// format dialog shows its values (and key range) again.
+DialogAction key_detail_action(const SongInfo& song, std::vector<KeyRow> rows, int key, int lowestValid,
+                               int highestValid, std::array<int, kMaxTracks>& octaveShift);
 
 // The song's length in counter steps (sixteenth notes).
 int counter_length_of(const SongInfo& song);

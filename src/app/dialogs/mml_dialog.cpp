@@ -10,12 +10,6 @@ namespace mel {
 
 namespace {
 
-// The keys each dialect plays: MML folds into 2..127, the MML2MMF compiler
-// plays 37..96.
-constexpr int kLowestMmlKey = 2;
-constexpr int kHighestMmlKey = 127;
-constexpr int kLowestMml2MmfKey = 37;
-constexpr int kHighestMml2MmfKey = 96;
 // The tracks whose keys the dialogs look at.
 constexpr std::size_t kMmlRows = 32;
 constexpr std::size_t kMml2MmfRows = 16;
@@ -47,9 +41,7 @@ MmlDialog::MmlDialog(bool mml2mmf, const FormatDialogContext& context)
       settings_(context.settings),
       counterLength_(context.counterLength),
       stored_(values_) {
-  add_binding({IDC_KEY_HINT, ControlKind::Label});
-  add_binding({IDC_KEY_LOW, ControlKind::Label});
-  add_binding({IDC_KEY_HIGH, ControlKind::Label});
+  for (const ControlBinding& label : key_range_labels()) add_binding(label);
   const std::vector<KeyRow> written = rows();
   hasRhythmTrack_ = std::any_of(written.begin(), written.end(), [](const KeyRow& r) { return r.rhythm; });
 }
@@ -62,9 +54,9 @@ int MmlDialog::template_id() const { return mml2mmf_ ? IDD_MML2MMF_SETTINGS : ID
 
 std::string MmlDialog::title() const { return mml2mmf_ ? "MML2MMFファイル設定" : "MMLファイル設定"; }
 
-int MmlDialog::lowest_valid_key() const { return mml2mmf_ ? kLowestMml2MmfKey : kLowestMmlKey; }
+int MmlDialog::lowest_valid_key() const { return mml2mmf_ ? mml::kMml2MmfLowestKey : mml::kMmlLowestKey; }
 
-int MmlDialog::highest_valid_key() const { return mml2mmf_ ? kHighestMml2MmfKey : kHighestMmlKey; }
+int MmlDialog::highest_valid_key() const { return mml2mmf_ ? mml::kMml2MmfHighestKey : mml::kMmlHighestKey; }
 
 bool MmlDialog::enabled(int id) const {
   // Without a rhythm track there are no drum voices to keep slots for.
@@ -91,20 +83,14 @@ std::vector<KeyRow> MmlDialog::rows() const {
 
 std::string MmlDialog::label(int id) const {
   if (id == IDC_KEY_HINT) return key_hint_text(lowest_valid_key(), highest_valid_key());
-  if (id != IDC_KEY_LOW && id != IDC_KEY_HIGH) return {};
   // Rhythm tracks keep their keys: they are left out of the range.
-  auto range = used_key_range(song_, rows(), settings_.conv.octaveShift, values_.key, false);
-  if (!range) return {};
-  return std::to_string(id == IDC_KEY_LOW ? range->first : range->second);
+  return key_range_text(id, song_, rows(), settings_.conv.octaveShift, values_.key, false);
 }
 
 DialogAction MmlDialog::command(int id) {
-  DialogAction action;
-  if (id != IDC_DETAIL) return action;
-  action.child = std::make_unique<KeyDetailDialog>(song_, rows(), values_.key, lowest_valid_key(),
-                                                   highest_valid_key(), settings_.conv.octaveShift);
-  action.refresh = true;
-  return action;
+  if (id != IDC_DETAIL) return {};
+  return key_detail_action(song_, rows(), values_.key, lowest_valid_key(), highest_valid_key(),
+                           settings_.conv.octaveShift);
 }
 
 void MmlDialog::ok() {

@@ -46,9 +46,7 @@ SmdDialog::SmdDialog(const FormatDialogContext& context)
       settings_(context.settings),
       counterLength_(context.counterLength),
       stored_(values_) {
-  add_binding({IDC_KEY_HINT, ControlKind::Label});
-  add_binding({IDC_KEY_LOW, ControlKind::Label});
-  add_binding({IDC_KEY_HIGH, ControlKind::Label});
+  for (const ControlBinding& label : key_range_labels()) add_binding(label);
 }
 
 std::unique_ptr<FormatDialog> SmdDialog::make(int, const FormatDialogContext& context) {
@@ -78,20 +76,13 @@ std::vector<KeyRow> SmdDialog::rows() const {
 
 std::string SmdDialog::label(int id) const {
   if (id == IDC_KEY_HINT) return key_hint_text(smd::kLowBase, smd::kHighestKey);
-  if (id != IDC_KEY_LOW && id != IDC_KEY_HIGH) return {};
   // The handset sounds rhythm tracks at their keys like any other track.
-  auto range = used_key_range(song_, rows(), settings_.conv.octaveShift, values_.key, true);
-  if (!range) return {};
-  return std::to_string(id == IDC_KEY_LOW ? range->first : range->second);
+  return key_range_text(id, song_, rows(), settings_.conv.octaveShift, values_.key, true);
 }
 
 DialogAction SmdDialog::command(int id) {
-  DialogAction action;
-  if (id != IDC_DETAIL) return action;
-  action.child = std::make_unique<KeyDetailDialog>(song_, rows(), values_.key, smd::kLowBase, smd::kHighestKey,
-                                                   settings_.conv.octaveShift);
-  action.refresh = true;
-  return action;
+  if (id != IDC_DETAIL) return {};
+  return key_detail_action(song_, rows(), values_.key, smd::kLowBase, smd::kHighestKey, settings_.conv.octaveShift);
 }
 
 void SmdDialog::ok() {

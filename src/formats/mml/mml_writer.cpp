@@ -22,10 +22,10 @@ using midi::kSemitonesPerOctave;
 // The largest number of tracks the MML2MMF dialog looks at.
 constexpr int kMml2MmfDialogTracks = 16;
 // MML2MMF key fit: the keys 37..96 the compiler plays.
-constexpr int kFitLowest = 37;
+constexpr int kFitLowest = kMml2MmfLowestKey;
 constexpr int kFitLowTop = 72;
 constexpr int kFitHighBottom = 49;
-constexpr int kFitHighest = 96;
+constexpr int kFitHighest = kMml2MmfHighestKey;
 
 // Writing stops once the output passes this size, tested before every score
 // event and every further length piece; what follows (one piece, the track's
@@ -46,8 +46,6 @@ constexpr int kKeptLength = 100;
 constexpr int kUnitsPerStep = kWholeTicks / 16;
 
 // Key folds of the two dialects.
-constexpr int kMmlLowestKey = 2;
-constexpr int kMmlHighestKey = 127;
 constexpr int kMusLowestKey = 13;
 constexpr int kMusHighestKey = 96;
 

@@ -7,23 +7,14 @@
 #include "app/dialogs/dialog_ids.h"
 #include "app/dialogs/smd_dialog.h"
 #include "score/format_codes.h"
+#include "app/dialogs/dialog_test_song.h"
 #include "support/score_builder.h"
 
 namespace mel {
 namespace {
 
 using test::ScoreBuilder;
-
-// A melodic track (keys 40..74), a second one (52..55) and a rhythm track
-// (36..38), at 96 per minute.
-ScoreBuilder three_track_song() {
-  ScoreBuilder b(96, 48);
-  b.title("さくら");
-  b.track().program(24).note(40, 48).note(74, 96).rest(48).note(60, 48);
-  b.track().note(52, 192).note(55, 24);
-  b.track(3).rhythm().note(36, 48).note(38, 48);
-  return b;
-}
+using test::three_track_song;
 
 TEST(SmdDialogTest, StartsFromTheSongAndTheSettings) {
   ScoreBuilder b = three_track_song();
