@@ -51,11 +51,21 @@ void spin_up(HWND dialog, int spinId) {
   SendMessageW(dialog, WM_VSCROLL, SB_LINEUP, reinterpret_cast<LPARAM>(GetDlgItem(dialog, spinId)));
 }
 
-class TextFormatDialogTest : public MainWindowTest {};
+class TextFormatDialogTest : public MainWindowTest {
+ protected:
+  // The window with the small song open, under a name the tool's narrow
+  // command line can carry.
+  ShellState& open_song() {
+    ShellState& state = open_window();
+    write_bytes(song(), two_track_song());
+    open_file(state, song());
+    return state;
+  }
+  fs::path song() const { return folder_ / L"song.mid"; }
+};
 
 TEST_F(TextFormatDialogTest, SmdDialogWritesTheTypedNoteLimitAndStoresIt) {
-  ShellState& state = open_window();
-  open_file(state, song_);
+  ShellState& state = open_song();
   test::DialogDriver driver([](HWND dialog, const std::string&) {
     test::DialogDriver::type(dialog, IDC_SMD_NOTE_LIMIT, "8");
     test::DialogDriver::press(dialog, IDOK);
@@ -65,7 +75,7 @@ TEST_F(TextFormatDialogTest, SmdDialogWritesTheTypedNoteLimitAndStoresIt) {
   ASSERT_EQ(driver.titles(), std::vector<std::string>{"SMDファイル設定"});
   ASSERT_TRUE(fs::exists(saveAs_));
   EXPECT_EQ(state.engine.settings.writers.smdnum, 8);
-  EXPECT_EQ(file_bytes(saveAs_), converted(song_, folder_ / L"tool.smd", "smd", {"--set", "smdnum=8"}));
+  EXPECT_EQ(file_bytes(saveAs_), converted(song(), folder_ / L"tool.smd", "smd", {"--set", "smdnum=8"}));
 
   // The tempo spin moves from the song's 120 (shown as 126) to 150: "!(".
   test::DialogDriver tempo([](HWND dialog, const std::string&) {
@@ -79,8 +89,7 @@ TEST_F(TextFormatDialogTest, SmdDialogWritesTheTypedNoteLimitAndStoresIt) {
 }
 
 TEST_F(TextFormatDialogTest, CancellingATextFormatDialogWritesAndStoresNothing) {
-  ShellState& state = open_window();
-  open_file(state, song_);
+  ShellState& state = open_song();
   saveAs_ = folder_ / L"cancelled.out";
   const int smdnum = state.engine.settings.writers.smdnum;
   test::DialogDriver driver([](HWND dialog, const std::string&) {
@@ -97,8 +106,7 @@ TEST_F(TextFormatDialogTest, CancellingATextFormatDialogWritesAndStoresNothing) 
 }
 
 TEST_F(TextFormatDialogTest, MmlDialogWritesTheTypedKey) {
-  ShellState& state = open_window();
-  open_file(state, song_);
+  ShellState& state = open_song();
   test::DialogDriver driver([](HWND dialog, const std::string&) {
     EXPECT_EQ(test::DialogDriver::text(dialog, IDC_KEY_HINT), "(キー有効値 2～127)");
     test::DialogDriver::type(dialog, IDC_KEY, "3");
@@ -110,12 +118,11 @@ TEST_F(TextFormatDialogTest, MmlDialogWritesTheTypedKey) {
   saveAs_ = folder_ / L"key.mml";
   SendMessageW(state.hwnd, WM_COMMAND, create_command(kOutputMml), 0);
   ASSERT_TRUE(fs::exists(saveAs_));
-  EXPECT_EQ(file_bytes(saveAs_), converted(song_, folder_ / L"tool.mml", "mml", {"--key", "3"}));
+  EXPECT_EQ(file_bytes(saveAs_), converted(song(), folder_ / L"tool.mml", "mml", {"--key", "3"}));
 }
 
 TEST_F(TextFormatDialogTest, Mml2MmfDialogWritesTheTypedTitleAndTempo) {
-  ShellState& state = open_window();
-  open_file(state, song_);
+  ShellState& state = open_song();
   test::DialogDriver driver([](HWND dialog, const std::string&) {
     // The song has no rhythm track: no drum voices to set.
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_MML_RHYTHM_VOICES)));
