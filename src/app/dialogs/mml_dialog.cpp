@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/dialogs/dialog_ids.h"
+#include "common/limits.h"
 #include "formats/mml/mml_format.h"
 #include "score/format_codes.h"
 
@@ -10,9 +11,9 @@ namespace mel {
 
 namespace {
 
-// The tracks whose keys the dialogs look at.
-constexpr std::size_t kMmlRows = 32;
-constexpr std::size_t kMml2MmfRows = 16;
+// The tracks whose keys the dialogs look at: every written one in MML.
+constexpr std::size_t kMmlRows = kMaxTracks;
+constexpr std::size_t kMml2MmfRows = mml::kMml2MmfConsideredTracks;
 // The drum voices' spin stays within 1..15; a typed 0 keeps no slot for them.
 constexpr int kLowestSpunRhythmVoices = 1;
 

@@ -113,6 +113,9 @@ constexpr int kMmlLowestKey = 2;
 constexpr int kMmlHighestKey = 127;
 constexpr int kMml2MmfLowestKey = 37;
 constexpr int kMml2MmfHighestKey = 96;
+// The MML2MMF key fit, drum voices and key range look at the first this many
+// written tracks.
+constexpr int kMml2MmfConsideredTracks = 16;
 
 // MML2MMF: the key each General MIDI drum key 24-84 is played at.
 constexpr int kFirstMappedDrumKey = 24;

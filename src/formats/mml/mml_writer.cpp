@@ -19,8 +19,6 @@ namespace {
 using namespace mml;
 using midi::kSemitonesPerOctave;
 
-// The largest number of tracks the MML2MMF dialog looks at.
-constexpr int kMml2MmfDialogTracks = 16;
 // MML2MMF key fit: the keys 37..96 the compiler plays.
 constexpr int kFitLowest = kMml2MmfLowestKey;
 constexpr int kFitLowTop = 72;
@@ -112,7 +110,9 @@ MmlWriterSettings mml2mmf_dialog_values(const SongInfo& song, const Settings& se
   MmlWriterSettings m = common_dialog_values(song, settings);
   m.mml2mmf = true;
   std::vector<int> considered = mml_written_tracks(song, settings);
-  if (considered.size() > static_cast<std::size_t>(kMml2MmfDialogTracks)) considered.resize(kMml2MmfDialogTracks);
+  if (considered.size() > static_cast<std::size_t>(kMml2MmfConsideredTracks)) {
+    considered.resize(kMml2MmfConsideredTracks);
+  }
   int lo = 0;
   int hi = 0;
   for (int t : considered) {
