@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "app/dialogs/dialog_ids.h"
+#include "app/dialogs/dialog_test_song.h"
 #include "app/dialogs/dxm_dialog.h"
 #include "app/dialogs/format_dialog.h"
 #include "app/dialogs/mfi_dialog.h"
 #include "convert/format_table.h"
-#include "app/dialogs/dialog_test_song.h"
 #include "support/score_builder.h"
 
 namespace mel {
