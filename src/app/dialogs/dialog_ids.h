@@ -5,7 +5,7 @@
 
 // Templates: the dialog numbers the create table and the commands name.
 #define IDD_MFI_SETTINGS 8          // "MLDファイル設定"
-#define IDD_SMD_SETTINGS 9          // reserved for "SMDファイル設定"
+#define IDD_SMD_SETTINGS 9          // "SMDファイル設定"
 #define IDD_DXM_SETTINGS 10         // "DXMファイル設定"
 #define IDD_DXM_DIRECT_SETTINGS 11  // "MIDI > DXMファイル設定"
 #define IDD_TRACK_VALUES 12         // "音色設定" / "音量設定"
@@ -42,6 +42,14 @@
 #define IDC_DXM_SHARED_CHANNELS 503
 #define IDC_DXM_RHYTHM_REPLACE 504
 #define IDC_DXM_CHORD_LIMIT 505
+
+// The MML, MML2MMF and SMD settings dialogs.
+#define IDD_MML_SETTINGS 14      // "MMLファイル設定"
+#define IDD_MML2MMF_SETTINGS 15  // "MML2MMFファイル設定"
+#define IDC_MML_RHYTHM_VOICES 107
+#define IDC_MML_RHYTHM_VOICES_SPIN 157
+#define IDC_SMD_NOTE_LIMIT 108
+#define IDC_SMD_NOTE_LIMIT_SPIN 158
 
 // The per-track instrument and volume dialog: row k has the label 201 + k
 // and the combo box 401 + k.

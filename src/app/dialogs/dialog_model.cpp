@@ -17,6 +17,9 @@ constexpr int kCounterStepsPerBar = 16;
 constexpr int kLowestSpunVelocity = 80;
 constexpr int kVelocityStep = 20;
 constexpr int kMaxVelocity = 127;
+constexpr int kNoteLimitStep = 32;
+constexpr int kNoteLimitCtrlStep = 128;
+constexpr int kNoteLimitSpinTop = 1024;
 
 std::optional<int> parse_number(const std::string& text, bool signAllowed) {
   std::size_t i = 0;
@@ -58,10 +61,23 @@ std::string cut_text(const std::string& text, std::size_t maxBytes) {
   return text.substr(0, end);
 }
 
+namespace {
+
+// A step up to at most top (a value already above it stays), or down to at
+// least 0 (from top at most).
+int spin_bounded_step(int value, int direction, int step, int top) {
+  if (direction > 0) return value >= top ? value : std::min(value + step, top);
+  return std::max(0, std::min(value, top) - step);
+}
+
+}  // namespace
+
 int spin_size_limit(int value, int direction, bool ctrl) {
-  const int step = ctrl ? kSizeCtrlStep : kSizeStep;
-  if (direction > 0) return value >= kSizeSpinTop ? value : std::min(value + step, kSizeSpinTop);
-  return std::max(0, std::min(value, kSizeSpinTop) - step);
+  return spin_bounded_step(value, direction, ctrl ? kSizeCtrlStep : kSizeStep, kSizeSpinTop);
+}
+
+int spin_note_limit(int value, int direction, bool ctrl) {
+  return spin_bounded_step(value, direction, ctrl ? kNoteLimitCtrlStep : kNoteLimitStep, kNoteLimitSpinTop);
 }
 
 int spin_start_counter(int value, int direction, int length) {

@@ -95,6 +95,9 @@ int spin_end_counter(int value, int direction, int length);
 // Velocities: up from below 80 to 80, then to the next multiple of 20 (at
 // most 127); down from 80 or less to 0 (shown empty), else the multiple of 20 below.
 int spin_velocity(int value, int direction);
+// Note limits per track: steps of 32 (128 with Ctrl) between 0 and 1024; a
+// typed limit above 1024 stays when stepped up and steps down from 1024.
+int spin_note_limit(int value, int direction, bool ctrl);
 
 // One control bound to one member of the model's working values.
 template <class V>

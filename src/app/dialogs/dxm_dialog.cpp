@@ -38,9 +38,7 @@ DxmDialog::DxmDialog(bool direct, const FormatDialogContext& context)
       settings_(context.settings),
       counterLength_(context.counterLength),
       stored_(values_) {
-  add_binding({IDC_KEY_HINT, ControlKind::Label});
-  add_binding({IDC_KEY_LOW, ControlKind::Label});
-  add_binding({IDC_KEY_HIGH, ControlKind::Label});
+  for (const ControlBinding& label : key_range_labels()) add_binding(label);
 }
 
 int DxmDialog::template_id() const { return direct_ ? IDD_DXM_DIRECT_SETTINGS : IDD_DXM_SETTINGS; }
@@ -63,10 +61,7 @@ std::vector<KeyRow> DxmDialog::rows() const {
 
 std::string DxmDialog::label(int id) const {
   if (id == IDC_KEY_HINT) return key_hint_text(kLowestDxmKey, kHighestDxmKey);
-  if (id != IDC_KEY_LOW && id != IDC_KEY_HIGH) return {};
-  auto range = used_key_range(song_, rows(), settings_.conv.octaveShift, values_.key, false);
-  if (!range) return {};
-  return std::to_string(id == IDC_KEY_LOW ? range->first : range->second);
+  return key_range_text(id, song_, rows(), settings_.conv.octaveShift, values_.key, false);
 }
 
 const char* DxmDialog::explanation() {
@@ -83,9 +78,7 @@ DialogAction DxmDialog::command(int id) {
     action.message = explanation();
     action.caption = "簡単な説明";
   } else if (id == IDC_DETAIL) {
-    action.child = std::make_unique<KeyDetailDialog>(song_, rows(), values_.key, kLowestDxmKey, kHighestDxmKey,
-                                                     settings_.conv.octaveShift);
-    action.refresh = true;
+    action = key_detail_action(song_, rows(), values_.key, kLowestDxmKey, kHighestDxmKey, settings_.conv.octaveShift);
   }
   return action;
 }

@@ -8,6 +8,8 @@
 #include "app/dialogs/mfi_dialog.h"
 #include "app/dialogs/pana_dialog.h"
 #include "app/dialogs/one_part_dialog.h"
+#include "app/dialogs/mml_dialog.h"
+#include "app/dialogs/smd_dialog.h"
 #include "score/format_codes.h"
 
 namespace mel {
@@ -55,6 +57,9 @@ const std::vector<FormatDialogEntry>& format_dialog_entries() {
       {kOutputPana, make_small_format<PanaDialog>},
       {kOutputChara, make_one_part},
       {kOutputWam, make_one_part},
+      {kOutputMml, MmlDialog::make},
+      {kOutputMml2Mmf, MmlDialog::make},
+      {kOutputSmd, SmdDialog::make},
   };
   return entries;
 }
@@ -64,6 +69,22 @@ std::unique_ptr<FormatDialog> make_format_dialog(int outputKind, const FormatDia
     if (entry.outputKind == outputKind) return entry.make(outputKind, context);
   }
   return nullptr;
+}
+
+std::string key_range_text(int id, const SongInfo& song, const std::vector<KeyRow>& rows,
+                           const std::array<int, kMaxTracks>& octaveShift, int key, bool countRhythm) {
+  if (id != IDC_KEY_LOW && id != IDC_KEY_HIGH) return {};
+  auto range = used_key_range(song, rows, octaveShift, key, countRhythm);
+  if (!range) return {};
+  return std::to_string(id == IDC_KEY_LOW ? range->first : range->second);
+}
+
+DialogAction key_detail_action(const SongInfo& song, std::vector<KeyRow> rows, int key, int lowestValid,
+                               int highestValid, std::array<int, kMaxTracks>& octaveShift) {
+  DialogAction action;
+  action.child = std::make_unique<KeyDetailDialog>(song, std::move(rows), key, lowestValid, highestValid, octaveShift);
+  action.refresh = true;
+  return action;
 }
 
 int counter_length_of(const SongInfo& song) {

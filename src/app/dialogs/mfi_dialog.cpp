@@ -61,9 +61,7 @@ MfiDialog::MfiDialog(bool cmx, const FormatDialogContext& context)
       song_(context.song),
       settings_(context.settings),
       counterLength_(context.counterLength) {
-  add_binding({IDC_KEY_HINT, ControlKind::Label});
-  add_binding({IDC_KEY_LOW, ControlKind::Label});
-  add_binding({IDC_KEY_HIGH, ControlKind::Label});
+  for (const ControlBinding& label : key_range_labels()) add_binding(label);
   stored_ = writer_settings();
 }
 
@@ -101,24 +99,20 @@ void MfiDialog::spin(int id, int direction, bool ctrl) {
 std::string MfiDialog::label(int id) const {
   MfiWriterSettings m = writer_settings();
   if (id == IDC_KEY_HINT) return key_hint_text(m.lowest_key(), m.highest_key());
-  if (id != IDC_KEY_LOW && id != IDC_KEY_HIGH) return {};
+  return key_range_text(id, song_, rows(m), settings_.conv.octaveShift, m.key, !m.sixteenChord);
+}
+
+// The tracks the writer writes with the settings m, in output order.
+std::vector<KeyRow> MfiDialog::rows(const MfiWriterSettings& m) const {
   std::vector<KeyRow> rows;
   for (const MfiTrackPlan& p : plan_mfi_tracks(song_, settings_, m)) rows.push_back({p.track, song_.is_rhythm_track(p.track)});
-  auto range = used_key_range(song_, rows, settings_.conv.octaveShift, m.key, !m.sixteenChord);
-  if (!range) return {};
-  return std::to_string(id == IDC_KEY_LOW ? range->first : range->second);
+  return rows;
 }
 
 DialogAction MfiDialog::command(int id) {
-  DialogAction action;
-  if (id != IDC_DETAIL) return action;
+  if (id != IDC_DETAIL) return {};
   MfiWriterSettings m = writer_settings();
-  std::vector<KeyRow> rows;
-  for (const MfiTrackPlan& p : plan_mfi_tracks(song_, settings_, m)) rows.push_back({p.track, song_.is_rhythm_track(p.track)});
-  action.child = std::make_unique<KeyDetailDialog>(song_, std::move(rows), m.key, m.lowest_key(), m.highest_key(),
-                                                   settings_.conv.octaveShift);
-  action.refresh = true;
-  return action;
+  return key_detail_action(song_, rows(m), m.key, m.lowest_key(), m.highest_key(), settings_.conv.octaveShift);
 }
 
 int MfiDialog::voice_value(const std::string& text) {

@@ -53,6 +53,7 @@ class MfiDialog : public BoundDialog<MfiDialogValues, FormatDialog> {
 
  private:
   bool sixteen_chord() const;
+  std::vector<KeyRow> rows(const MfiWriterSettings& m) const;
 
   bool cmx_;
   const SongInfo& song_;

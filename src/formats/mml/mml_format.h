@@ -107,6 +107,16 @@ constexpr char kWideOne[] = "全";   // counts as the digit 1
 constexpr int kWriterDefaultLength = 120;
 constexpr int kWriterDottedDefault = 180;
 
+// The keys each dialect holds: MML folds every key into 2..127; the MML2MMF
+// compiler plays 37..96, towards which the key is fitted.
+constexpr int kMmlLowestKey = 2;
+constexpr int kMmlHighestKey = 127;
+constexpr int kMml2MmfLowestKey = 37;
+constexpr int kMml2MmfHighestKey = 96;
+// The MML2MMF key fit, drum voices and key range look at the first this many
+// written tracks.
+constexpr int kMml2MmfConsideredTracks = 16;
+
 // MML2MMF: the key each General MIDI drum key 24-84 is played at.
 constexpr int kFirstMappedDrumKey = 24;
 constexpr int kLastMappedDrumKey = 84;

@@ -19,13 +19,11 @@ namespace {
 using namespace mml;
 using midi::kSemitonesPerOctave;
 
-// The largest number of tracks the MML2MMF dialog looks at.
-constexpr int kMml2MmfDialogTracks = 16;
 // MML2MMF key fit: the keys 37..96 the compiler plays.
-constexpr int kFitLowest = 37;
+constexpr int kFitLowest = kMml2MmfLowestKey;
 constexpr int kFitLowTop = 72;
 constexpr int kFitHighBottom = 49;
-constexpr int kFitHighest = 96;
+constexpr int kFitHighest = kMml2MmfHighestKey;
 
 // Writing stops once the output passes this size, tested before every score
 // event and every further length piece; what follows (one piece, the track's
@@ -46,8 +44,6 @@ constexpr int kKeptLength = 100;
 constexpr int kUnitsPerStep = kWholeTicks / 16;
 
 // Key folds of the two dialects.
-constexpr int kMmlLowestKey = 2;
-constexpr int kMmlHighestKey = 127;
 constexpr int kMusLowestKey = 13;
 constexpr int kMusHighestKey = 96;
 
@@ -114,7 +110,9 @@ MmlWriterSettings mml2mmf_dialog_values(const SongInfo& song, const Settings& se
   MmlWriterSettings m = common_dialog_values(song, settings);
   m.mml2mmf = true;
   std::vector<int> considered = mml_written_tracks(song, settings);
-  if (considered.size() > static_cast<std::size_t>(kMml2MmfDialogTracks)) considered.resize(kMml2MmfDialogTracks);
+  if (considered.size() > static_cast<std::size_t>(kMml2MmfConsideredTracks)) {
+    considered.resize(kMml2MmfConsideredTracks);
+  }
   int lo = 0;
   int hi = 0;
   for (int t : considered) {

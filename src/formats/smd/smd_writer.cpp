@@ -25,7 +25,6 @@ using midi::kSemitonesPerOctave;
 // ---- Dialog values ------------------------------------------------------------
 
 constexpr std::size_t kTitleBytes = 24;
-constexpr std::array<int, 4> kTempoChoices = {96, 108, 126, 150};
 constexpr int kMinKey = -36;
 constexpr int kMaxKey = 36;
 constexpr int kMaxNoteLimit = 0x7FFF;
@@ -440,23 +439,27 @@ std::string smd_title(const std::string& title) {
   return kept.substr(0, n);
 }
 
+int smd_tempo_choice(int64_t tempo) {
+  for (const TempoChar& choice : kTempoChars) {
+    if (choice.tempo >= tempo) return choice.tempo;
+  }
+  return kTempoChars.back().tempo;
+}
+
+std::vector<int> smd_written_tracks(const SongInfo& song, const Settings& settings) {
+  return plan_tracks(std::clamp(song.scoreTrackCount, 1, kMaxTracks), settings);
+}
+
 SmdWriterSettings smd_dialog_values(const SongInfo& song, const Settings& settings) {
   SmdWriterSettings s;
   s.title = smd_title(song.title);
-  int64_t tempo = static_cast<int64_t>(song.tempo) * settings.play.SpeedFactor / kSpeedAsWritten;
-  s.tempo = kTempoChoices.back();
-  for (int choice : kTempoChoices) {
-    if (choice >= tempo) {
-      s.tempo = choice;
-      break;
-    }
-  }
+  s.tempo = smd_tempo_choice(static_cast<int64_t>(song.tempo) * settings.play.SpeedFactor / kSpeedAsWritten);
   s.noteLimit = std::clamp(settings.writers.smdnum, 0, kMaxNoteLimit);
   // The key is fitted over the tracks to be written that hold notes, rhythm
   // tracks included.
   int lo = 0;
   int hi = 0;
-  for (int t : plan_tracks(std::clamp(song.scoreTrackCount, 1, kMaxTracks), settings)) {
+  for (int t : smd_written_tracks(song, settings)) {
     int i = t - 1;
     if (song.noteCount[i] == 0 || song.lowestPitch[i] == 0) continue;
     lo = lo == 0 ? song.lowestPitch[i] : std::min(lo, song.lowestPitch[i]);

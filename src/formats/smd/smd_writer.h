@@ -29,6 +29,14 @@ struct SmdWriterSettings {
 // `smdnum`.
 SmdWriterSettings smd_dialog_values(const SongInfo& song, const Settings& settings);
 
+// The tempo choice for a tempo: the first of 96, 108, 126, 150 that is not
+// below it, else 150.
+int smd_tempo_choice(int64_t tempo);
+
+// The input tracks (1..32) the writer writes, in order: the selected ones (all
+// in pseudo-chord mode), the last one when none before it is, at most `smdhmn`.
+std::vector<int> smd_written_tracks(const SongInfo& song, const Settings& settings);
+
 // A title as the format stores it: control bytes left out, then cut to 24
 // bytes without splitting a double-byte character.
 std::string smd_title(const std::string& title);

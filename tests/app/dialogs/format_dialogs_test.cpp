@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/dialogs/dialog_ids.h"
+#include "app/dialogs/dialog_test_song.h"
 #include "app/dialogs/dxm_dialog.h"
 #include "app/dialogs/format_dialog.h"
 #include "app/dialogs/mfi_dialog.h"
@@ -18,16 +19,7 @@ namespace mel {
 namespace {
 
 using test::ScoreBuilder;
-
-// Two melodic tracks (keys 40..74 in all) and a rhythm track, at 96 per minute.
-ScoreBuilder three_track_song() {
-  ScoreBuilder b(96, 48);
-  b.title("さくら");
-  b.track().program(24).note(40, 48).note(74, 96).rest(48).note(60, 48);
-  b.track().note(52, 192).note(55, 24);
-  b.track(3).rhythm().note(36, 48).note(38, 48);
-  return b;
-}
+using test::three_track_song;
 
 bool has_control(const DialogModel& model, int id) {
   const auto& c = model.controls();

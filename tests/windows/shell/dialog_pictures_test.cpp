@@ -22,6 +22,8 @@
 #include "app/dialogs/mfi_dialog.h"
 #include "app/dialogs/pana_dialog.h"
 #include "app/dialogs/one_part_dialog.h"
+#include "app/dialogs/mml_dialog.h"
+#include "app/dialogs/smd_dialog.h"
 #include "app/dialogs/track_values_dialog.h"
 #include "setting/settings_editor_window.h"
 #include "shell/model/command_ids.h"
@@ -137,6 +139,9 @@ TEST(DialogPictures, EveryDialog) {
       {"pmd_pana", [&] { return std::make_unique<PanaDialog>(context); }},
       {"chara", [&] { return std::make_unique<OnePartDialog>(kOutputChara, context); }},
       {"wam", [&] { return std::make_unique<OnePartDialog>(kOutputWam, context); }},
+      {"mml", [&] { return std::make_unique<MmlDialog>(false, context); }},
+      {"mml2mmf", [&] { return std::make_unique<MmlDialog>(true, context); }},
+      {"smd", [&] { return std::make_unique<SmdDialog>(context); }},
   };
   for (const Picture& picture : pictures) {
     const std::string path = std::string(folder) + "/" + picture.name + ".bmp";
