@@ -6,10 +6,11 @@
 #include "app/dialogs/doti_dialog.h"
 #include "app/dialogs/dxm_dialog.h"
 #include "app/dialogs/mfi_dialog.h"
-#include "app/dialogs/pana_dialog.h"
-#include "app/dialogs/one_part_dialog.h"
 #include "app/dialogs/mml_dialog.h"
+#include "app/dialogs/one_part_dialog.h"
+#include "app/dialogs/pana_dialog.h"
 #include "app/dialogs/smd_dialog.h"
+#include "formats/shared/handset_codes.h"
 #include "score/format_codes.h"
 
 namespace mel {
@@ -36,6 +37,8 @@ std::unique_ptr<FormatDialog> make_dxm(int, const FormatDialogContext& context) 
 template <class Dialog>
 std::unique_ptr<FormatDialog> make_small_format(int, const FormatDialogContext& context) {
   return std::make_unique<Dialog>(context);
+}
+
 std::unique_ptr<FormatDialog> make_one_part(int outputKind, const FormatDialogContext& context) {
   return std::make_unique<OnePartDialog>(outputKind, context);
 }
@@ -85,6 +88,19 @@ DialogAction key_detail_action(const SongInfo& song, std::vector<KeyRow> rows, i
   action.child = std::make_unique<KeyDetailDialog>(song, std::move(rows), key, lowestValid, highestValid, octaveShift);
   action.refresh = true;
   return action;
+}
+
+int spin_table_tempo(int value, int direction) {
+  if (direction > 0) {
+    for (int t : kTempoByCode) {
+      if (t > value) return t;
+    }
+    return kTempoByCode.back();
+  }
+  for (auto it = kTempoByCode.rbegin(); it != kTempoByCode.rend(); ++it) {
+    if (*it < value) return *it;
+  }
+  return kTempoByCode.front();
 }
 
 int counter_length_of(const SongInfo& song) {

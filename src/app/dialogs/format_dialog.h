@@ -129,6 +129,10 @@ std::string key_range_text(int id, const SongInfo& song, const std::vector<KeyRo
 DialogAction key_detail_action(const SongInfo& song, std::vector<KeyRow> rows, int key, int lowestValid,
                                int highestValid, std::array<int, kMaxTracks>& octaveShift);
 
+// The handset tempo table's next tempo above (direction +1) or below (-1) the
+// value, staying at the table's ends.
+int spin_table_tempo(int value, int direction);
+
 // The song's length in counter steps (sixteenth notes).
 int counter_length_of(const SongInfo& song);
 

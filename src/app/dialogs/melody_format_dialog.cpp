@@ -2,23 +2,9 @@
 
 #include <algorithm>
 
-#include "formats/shared/handset_codes.h"
 #include "formats/shared/written_tracks.h"
 
 namespace mel {
-
-int spin_table_tempo(int value, int direction) {
-  if (direction > 0) {
-    for (int t : kTempoByCode) {
-      if (t > value) return t;
-    }
-    return kTempoByCode.back();
-  }
-  for (auto it = kTempoByCode.rbegin(); it != kTempoByCode.rend(); ++it) {
-    if (*it < value) return *it;
-  }
-  return kTempoByCode.front();
-}
 
 int spin_note_limit(int value, int direction, bool ctrl, const MelodyDialogRules::NoteLimit& rules) {
   const long long step = ctrl ? rules.ctrlStep : rules.step;

@@ -44,9 +44,6 @@ struct MelodyDialogRules {
   } tempo;
 };
 
-// The tempo code table's next tempo above (direction +1) or below (-1) the
-// value, staying at the table's ends.
-int spin_table_tempo(int value, int direction);
 // A note limit stepped as the rules say.
 int spin_note_limit(int value, int direction, bool ctrl, const MelodyDialogRules::NoteLimit& rules);
 // The key detail rows of the tracks a small-format writer writes, at most limit.

@@ -144,19 +144,6 @@ Settings& opening_settings(const OnePartFormat& format, Settings& settings) {
 
 }  // namespace
 
-int spin_table_tempo(int value, int direction) {
-  if (direction > 0) {
-    for (int t : kTempoByCode) {
-      if (t > value) return t;
-    }
-    return kTempoByCode.back();
-  }
-  for (auto t = kTempoByCode.rbegin(); t != kTempoByCode.rend(); ++t) {
-    if (*t < value) return *t;
-  }
-  return kTempoByCode.front();
-}
-
 OnePartDialog::OnePartDialog(int outputKind, const FormatDialogContext& context)
     : BoundDialog(format_of(outputKind).start(context.song, opening_settings(format_of(outputKind), context.settings)),
                   one_part_fields(format_of(outputKind))),

@@ -54,8 +54,4 @@ class OnePartDialog : public BoundDialog<OnePartDialogValues, FormatDialog> {
   OnePartDialogValues stored_;
 };
 
-// The tempo spin: to the next table tempo above (up) or below (down) the
-// value, within the table.
-int spin_table_tempo(int value, int direction);
-
 }  // namespace mel
