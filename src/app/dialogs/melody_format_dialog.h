@@ -57,8 +57,8 @@ std::vector<BoundField<V>> melody_format_fields(const MelodyDialogRules& r) {
       {IDC_TEMPO, ControlKind::Number, &V::tempo, r.tempo.min, r.tempo.max, IDC_TEMPO_SPIN, r.tempo.step, r.tempo.step},
       {IDC_KEY, ControlKind::Number, &V::key, kDialogMinKey, kDialogMaxKey, IDC_KEY_SPIN, 1, 12},
       {r.notes.id, ControlKind::Number, &V::noteLimit, 0, r.notes.max, r.notes.spinId, 0, 0},
-      {IDC_START, ControlKind::Number, &V::startCounter, 0, kDialogMaxCounter, IDC_START_SPIN, 0, 0},
-      {IDC_END, ControlKind::Number, &V::endCounter, 0, kDialogMaxCounter, IDC_END_SPIN, 0, 0},
+      {IDC_START, ControlKind::Number, &V::startCounter, 0, kDialogMaxCounter, IDC_START_SPIN, 0, 0, true},
+      {IDC_END, ControlKind::Number, &V::endCounter, 0, kDialogMaxCounter, IDC_END_SPIN, 0, 0, true},
   };
 }
 

@@ -48,6 +48,7 @@ TEST_P(UntouchedMelodyDialogTest, WritesWhatTheTableWriterWrites) {
 
   auto dialog = make_format_dialog(GetParam().dialogKind, {b.song(), settings, kInputMfi, 0});
   ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->text(IDC_START) + dialog->text(IDC_END), "");  // empty: nothing is cut
   dialog->ok();
   EXPECT_EQ(dialog->writer_for(GetParam().writtenKind)(b.score(), ByteView(), b.song(), settings), expected);
 }
