@@ -22,7 +22,7 @@ void put32(Bytes& b, uint32_t v) {
   put16(b, v >> 16);
 }
 
-struct DibSpec {
+struct DibLayout {
   int32_t width = 3;
   int32_t height = 2;
   uint16_t bit_count = 24;
@@ -35,7 +35,7 @@ struct DibSpec {
 
 // The information header, masks and colour table (entry i is blue i, green
 // 2i, red 3i).
-Bytes info_part(const DibSpec& s) {
+Bytes info_part(const DibLayout& s) {
   Bytes b;
   put32(b, s.header_size);               // header size
   put32(b, static_cast<uint32_t>(s.width));
@@ -64,14 +64,14 @@ Bytes info_part(const DibSpec& s) {
 }
 
 // Rows numbered from the bottom: every byte of row r is 0x10 + r.
-Bytes rows_part(const DibSpec& s) {
+Bytes rows_part(const DibLayout& s) {
   const std::size_t stride = mel::dib_row_stride(s.width, s.bit_count);
   Bytes b;
   for (int32_t r = 0; r < (s.height < 0 ? -s.height : s.height); ++r) b.insert(b.end(), stride, static_cast<uint8_t>(0x10 + r));
   return b;
 }
 
-Bytes packed(const DibSpec& s) {
+Bytes packed(const DibLayout& s) {
   Bytes b = info_part(s);
   const Bytes rows = rows_part(s);
   b.insert(b.end(), rows.begin(), rows.end());
@@ -79,7 +79,7 @@ Bytes packed(const DibSpec& s) {
 }
 
 // A .bmp file; rows_offset 0 places the rows right after the table.
-Bytes bmp_file(const DibSpec& s, uint32_t rows_offset = 0, std::size_t gap = 0) {
+Bytes bmp_file(const DibLayout& s, uint32_t rows_offset = 0, std::size_t gap = 0) {
   const Bytes info = info_part(s);
   const Bytes rows = rows_part(s);
   const uint32_t natural = static_cast<uint32_t>(14 + info.size() + gap);
@@ -107,7 +107,7 @@ TEST(DibImage, RowStrideIsPaddedToFourBytes) {
 }
 
 TEST(DibImage, TrueColourFileAndResourceComeThroughIntact) {
-  DibSpec s;
+  DibLayout s;
   for (const auto& parsed : {mel::parse_bmp_file(mel::ByteView(bmp_file(s, 0, 6))), mel::parse_packed_dib(mel::ByteView(packed(s)))}) {
     ASSERT_TRUE(parsed.has_value());
     EXPECT_EQ(parsed->width, 3);
@@ -121,7 +121,7 @@ TEST(DibImage, TrueColourFileAndResourceComeThroughIntact) {
 }
 
 TEST(DibImage, ColourTableIsReadAsStoredAndNormalisedInTheHeader) {
-  DibSpec s;
+  DibLayout s;
   s.bit_count = 8;
   s.colours_used = 2;
   s.table_entries = 2;
@@ -138,7 +138,7 @@ TEST(DibImage, ColourTableIsReadAsStoredAndNormalisedInTheHeader) {
   EXPECT_EQ(image->info[40 + 4], 1);  // entry 1, blue
 
   // Used count 0 means the full table of 2^bits entries.
-  DibSpec mono;
+  DibLayout mono;
   mono.bit_count = 1;
   mono.width = 9;
   mono.table_entries = 2;
@@ -149,7 +149,7 @@ TEST(DibImage, ColourTableIsReadAsStoredAndNormalisedInTheHeader) {
 }
 
 TEST(DibImage, BitfieldMasksAreKeptAfterTheHeader) {
-  DibSpec s;
+  DibLayout s;
   s.bit_count = 16;
   s.compression = mel::kDibCompressionBitfields;
   s.masks = true;
@@ -162,31 +162,31 @@ TEST(DibImage, BitfieldMasksAreKeptAfterTheHeader) {
 }
 
 TEST(DibImage, ImagesTheButtonCannotDrawSafelyAreRefused) {
-  const auto refused = [](DibSpec s) { return !mel::parse_bmp_file(mel::ByteView(bmp_file(s))).has_value(); };
-  DibSpec s;
+  const auto refused = [](DibLayout s) { return !mel::parse_bmp_file(mel::ByteView(bmp_file(s))).has_value(); };
+  DibLayout s;
   s.height = -2;  // top-down
   EXPECT_TRUE(refused(s));
-  s = DibSpec{};
+  s = DibLayout{};
   s.width = 0;
   EXPECT_TRUE(refused(s));
-  s = DibSpec{};
+  s = DibLayout{};
   s.width = mel::kDibMaxDimension + 1;
   s.height = 1;
   EXPECT_TRUE(refused(s));
-  s = DibSpec{};
+  s = DibLayout{};
   s.bit_count = 8;
   s.compression = 1;  // run-length coded
   s.table_entries = 256;
   EXPECT_TRUE(refused(s));
-  s = DibSpec{};
+  s = DibLayout{};
   s.bit_count = 12;
   EXPECT_TRUE(refused(s));
-  s = DibSpec{};
+  s = DibLayout{};
   s.bit_count = 4;
   s.colours_used = 17;  // more colours than 4 bits address
   s.table_entries = 17;
   EXPECT_TRUE(refused(s));
-  s = DibSpec{};
+  s = DibLayout{};
   s.header_size = 0x7FFFFFF0;  // a header larger than the file
   EXPECT_TRUE(refused(s));
   s.header_size = 12;  // the old core header is not drawn
@@ -194,7 +194,7 @@ TEST(DibImage, ImagesTheButtonCannotDrawSafelyAreRefused) {
 }
 
 TEST(DibImage, FileRowOffsetMustPointPastTheTableAndLeaveRoomForTheRows) {
-  DibSpec s;
+  DibLayout s;
   s.bit_count = 8;
   s.table_entries = 256;
   const Bytes good = bmp_file(s);
@@ -210,7 +210,7 @@ TEST(DibImage, FileRowOffsetMustPointPastTheTableAndLeaveRoomForTheRows) {
 }
 
 TEST(DibImage, EveryTruncationIsRefused) {
-  DibSpec s;
+  DibLayout s;
   s.bit_count = 4;
   s.width = 5;
   s.height = 3;

@@ -45,13 +45,13 @@ struct CreateParams {
   MainWindowOptions options;
 };
 
-struct ButtonSpec {
+struct ButtonFace {
   int id;
   const char* bitmap;
   const char* hint;
 };
 
-const ButtonSpec kButtonSpecs[kButtonCount] = {
+const ButtonFace kButtonFaces[kButtonCount] = {
     {cmd::kPlay, "BITMAP_PLAY", "再生"},
     {cmd::kStop, "BITMAP_STOP", "停止"},
     {cmd::kPause, "BITMAP_PAUSE", "一時停止"},
@@ -139,8 +139,8 @@ DWORD track_button_style(const ShellState& state) {
 
 void create_controls(ShellState& state) {
   for (int i = 0; i < kButtonCount; ++i) {
-    state.controls.buttons[i] = create_child(state, 0, kCgButtonClassName, widen(kButtonSpecs[i].bitmap),
-                                             kBitmapButtonStyle, kButtonSpecs[i].id);
+    state.controls.buttons[i] = create_child(state, 0, kCgButtonClassName, widen(kButtonFaces[i].bitmap),
+                                             kBitmapButtonStyle, kButtonFaces[i].id);
   }
   state.controls.scroll = create_child(state, 0, L"SCROLLBAR", L"", WS_CHILD | SBS_HORZ, 0);
   state.controls.counter =
@@ -681,7 +681,7 @@ void WindowPlayerHost::end_of_playback() { SendMessageW(state_.hwnd, kMsgEndOfPl
 
 void set_button_hints(ShellState& state) {
   for (int i = 0; i < kButtonCount; ++i) {
-    const std::wstring hint = widen(kButtonSpecs[i].hint);
+    const std::wstring hint = widen(kButtonFaces[i].hint);
     SendMessageW(state.controls.buttons[i], kCgSetHint, 0, reinterpret_cast<LPARAM>(hint.c_str()));
   }
 }

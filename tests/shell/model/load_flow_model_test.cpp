@@ -167,7 +167,7 @@ TEST(LoadFlowModel, WithNoCurrentFileTheFileJustUnloadedIsOfferedFirst) {
   EXPECT_EQ(recent_entry_for_command(1201, true), 1u);
 }
 
-TEST(LoadFlowModel, SaveDialogSpecs) {
+TEST(LoadFlowModel, SaveDialogFiltersAndNames) {
   SaveDialogSetup mld = save_dialog_setup("/music/song.mld", kOutputMfi);
   EXPECT_EQ(mld.initialName, fs::path("song.mld"));
   EXPECT_STREQ(mld.filters.at(0).second, "*.*");
