@@ -3,6 +3,8 @@
 // written lie in the range the handset plays.
 #pragma once
 
+#include "midi/midi_bytes.h"
+
 namespace mel {
 
 // The four bounds of one format's fit. For n = 3, 2, 1, 0 in turn the key
@@ -15,6 +17,11 @@ struct OctaveFitRange {
   int fallFrom;
   int fallAbove;
 };
+
+// The fit whose falling bounds are its rising bounds an octave higher.
+constexpr OctaveFitRange octave_fit_from(int riseBelow, int riseTop) {
+  return {riseBelow, riseTop, riseBelow + midi::kSemitonesPerOctave, riseTop + midi::kSemitonesPerOctave};
+}
 
 // The key after the fit, for notes from lowest to highest (the caller leaves
 // the key alone when there are no notes).

@@ -23,8 +23,7 @@ constexpr int kMaxNoteLimit = 32767;
 // The valid output keys the auto-fit aims at: 62-108 (up below 62 / 96).
 constexpr int kFitLowKey = 62;
 constexpr int kFitHighKey = 96;
-constexpr OctaveFitRange kFitRange{kFitLowKey, kFitHighKey, kFitLowKey + midi::kSemitonesPerOctave,
-                                  kFitHighKey + midi::kSemitonesPerOctave};
+constexpr OctaveFitRange kFitRange = octave_fit_from(kFitLowKey, kFitHighKey);
 // A pitch below the written range folds to ((pitch + 130) mod 12) + 2.
 constexpr int kLowFoldOffset = 130;
 

@@ -21,8 +21,7 @@ constexpr int kMaxNoteLimit = 160;
 // The valid output keys the auto-fit aims at: 72-107 (up below 72 / 95).
 constexpr int kFitLowKey = 72;
 constexpr int kFitHighKey = 95;
-constexpr OctaveFitRange kFitRange{kFitLowKey, kFitHighKey, kFitLowKey + midi::kSemitonesPerOctave,
-                                  kFitHighKey + midi::kSemitonesPerOctave};
+constexpr OctaveFitRange kFitRange = octave_fit_from(kFitLowKey, kFitHighKey);
 
 // A note stops once the output has passed kNoteBound; a new track begins
 // only while the output is at most kTrackBound.
