@@ -10,6 +10,8 @@
 set -euo pipefail
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=lib/virtual_display.sh
+source "$repo/scripts/lib/virtual_display.sh"
 build_root="${MEL_BUILD_ROOT:-$repo/build}"
 out="${1:-$build_root/dialogs}"
 tests="$build_root/win64/melwin_tests.exe"
@@ -27,13 +29,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fifo="$work/display"
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-xvfb_pid=$!
-read -r -t 30 number <"$fifo" || { echo "dialog_screenshots.sh: Xvfb did not start" >&2; exit 1; }
-
-export DISPLAY=":$number"
+start_virtual_display 1024x768x24 || { echo "dialog_screenshots.sh: Xvfb did not start" >&2; exit 1; }
 export WINEPREFIX="$work/prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="

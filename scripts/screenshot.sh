@@ -16,6 +16,8 @@
 set -euo pipefail
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=lib/virtual_display.sh
+source "$repo/scripts/lib/virtual_display.sh"
 build_root="${MEL_BUILD_ROOT:-$repo/build}"
 wait_seconds="${MEL_SCREENSHOT_WAIT:-6}"
 
@@ -58,13 +60,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fifo="$work/display"
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-xvfb_pid=$!
-read -r -t 30 number <"$fifo" || { echo "screenshot.sh: Xvfb did not start" >&2; exit 1; }
-
-export DISPLAY=":$number"
+start_virtual_display 800x600x24 || { echo "screenshot.sh: Xvfb did not start" >&2; exit 1; }
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 printf '[control]\r\ntracpanel=1\r\nrecord=1\r\n[section]\r\nautoplay=1\r\nautooff=0\r\n' >"$work/korvani.ini"

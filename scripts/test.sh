@@ -11,6 +11,8 @@
 set -euo pipefail
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=lib/virtual_display.sh
+source "$repo/scripts/lib/virtual_display.sh"
 build_root="${MEL_BUILD_ROOT:-$repo/build}"
 jobs="${MEL_JOBS:-2}"
 timeout="${MEL_TEST_TIMEOUT:-600}"
@@ -32,20 +34,11 @@ trap stop_xvfb EXIT
 start_xvfb() {
   [ -z "${DISPLAY:-}" ] || return 0
   command -v Xvfb >/dev/null || return 0
-  local fifo number
-  fifo="$(mktemp -u)"
-  mkfifo "$fifo"
-  # -displayfd picks a free display number and writes it once the server is ready.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  if read -r -t 30 number <"$fifo"; then
-    export DISPLAY=":$number"
-  else
+  if ! start_virtual_display 1024x768x24; then
     echo "test.sh: Xvfb did not start; running the Windows tests without a display" >&2
     stop_xvfb
     xvfb_pid=""
   fi
-  rm -f "$fifo"
 }
 
 total=0
